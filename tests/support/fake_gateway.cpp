@@ -88,7 +88,7 @@ extern "C" int32_t GwReceive(GwUnitHandle unit, uint8_t *, uint8_t *response, in
     fakeGateway.calls.push_back({GatewayCall::RECEIVE, {unit, capacity, timeoutMs}, {}, {}});
     if (!fakeGateway.receives.empty() && fakeGateway.receives.front().result >= 0) {
         const std::vector<uint8_t> &bytes = fakeGateway.receives.front().response;
-        std::memcpy(response, bytes.data(), std::min<size_t>(bytes.size(), static_cast<size_t>(capacity)));
+        std::copy_n(bytes.begin(), std::min<size_t>(bytes.size(), static_cast<size_t>(capacity)), response);
     }
     return Answer(fakeGateway.receives, -1, ETIMEDOUT);
 }
