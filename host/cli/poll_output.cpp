@@ -93,13 +93,25 @@ std::string Fit(const std::string &text, size_t width) {
     return width == 0 ? "" : text.substr(0, width - 1) + "~";
 }
 
-int TerminalColumns(std::FILE *out) {
-    winsize size{};
-    if (ioctl(fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 20) {
-        return size.ws_col;
+struct TerminalSize {
+    size_t columns = 100;
+    size_t rows = 40;
+};
+
+TerminalSize SizeOf(std::FILE *out) {
+    TerminalSize size;
+    winsize window{};
+    if (ioctl(fileno(out), TIOCGWINSZ, &window) == 0) {
+        size.columns = window.ws_col > 20 ? window.ws_col : size.columns;
+        size.rows = window.ws_row > 8 ? window.ws_row : size.rows;
     }
-    return 100;
+    return size;
 }
+
+// Title, blank, column heads, then the rows; a blank line and the recent
+// texts below.
+constexpr size_t LINES_ABOVE_ROWS = 3;
+constexpr size_t LINES_BELOW_ROWS = 2;
 
 class TableOutput : public PollOutput {
 public:
@@ -125,7 +137,8 @@ public:
 
 private:
     void Redraw() {
-        size_t columns = static_cast<size_t>(TerminalColumns(out_));
+        TerminalSize terminal = SizeOf(out_);
+        size_t columns = terminal.columns;
         constexpr size_t fixed = 2 + 13 + 2 + 10 + 2 + 7;
         size_t valueWidth = columns > nameWidth_ + fixed + 10 ? columns - nameWidth_ - fixed - 1 : 10;
         std::string screen = "\x1b[H";
@@ -134,8 +147,16 @@ private:
                   CLEAR_LINE + "\n" + CLEAR_LINE + "\n";
         screen += BOLD + Fit("TAG", nameWidth_) + "  " + Fit("VALUE", valueWidth) + "  " + Fit("RESULT", 13) + "  " +
                   Fit("LATENCY", 10) + "  CHANGES" + RESET + CLEAR_LINE + "\n";
-        for (const PollEntry &entry : entries_) {
-            screen += RowText(entry, valueWidth) + CLEAR_LINE + "\n";
+        // Rows beyond the screen would scroll the table away from its place.
+        size_t around = LINES_ABOVE_ROWS + LINES_BELOW_ROWS + log_.Recent().size();
+        size_t room = terminal.rows > around + 2 ? terminal.rows - around : 2;
+        size_t shown = entries_.size() <= room ? entries_.size() : room - 1;
+        for (size_t i = 0; i < shown; ++i) {
+            screen += RowText(entries_[i], valueWidth) + CLEAR_LINE + "\n";
+        }
+        if (shown < entries_.size()) {
+            screen += DIM + std::to_string(entries_.size() - shown) + " more tags: a larger window, or --format csv" +
+                      RESET + CLEAR_LINE + "\n";
         }
         screen += std::string(CLEAR_LINE) + "\n";
         for (const std::string &line : log_.Recent()) {
