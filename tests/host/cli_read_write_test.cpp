@@ -38,6 +38,16 @@ struct ReadCase {
     const char *shown;
 };
 
+void PrintTo(const ReadCase &c, std::ostream *out) { *out << c.tag; }
+
+std::string Joined(const std::vector<std::string> &words) {
+    std::string text;
+    for (const std::string &word : words) {
+        text += (text.empty() ? "" : " ") + word;
+    }
+    return text;
+}
+
 class KelomrReadTest : public KelomrTest, public ::testing::WithParamInterface<ReadCase> {
 protected:
     void SetUp() override {
@@ -110,6 +120,8 @@ struct WriteCase {
     std::vector<uint16_t> memory; // the controller's words afterwards
 };
 
+void PrintTo(const WriteCase &c, std::ostream *out) { *out << Joined(c.tagAndValues); }
+
 class KelomrWriteTest : public KelomrTest, public ::testing::WithParamInterface<WriteCase> {};
 
 TEST_P(KelomrWriteTest, TheControllerHoldsWhatWasWritten) {
@@ -155,6 +167,8 @@ struct FailureCase {
     int exitCode;
     std::vector<const char *> messageParts;
 };
+
+void PrintTo(const FailureCase &c, std::ostream *out) { *out << Joined(c.arguments); }
 
 class KelomrFailureTest : public KelomrTest, public ::testing::WithParamInterface<FailureCase> {};
 

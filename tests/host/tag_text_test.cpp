@@ -71,6 +71,8 @@ struct RefusalCase {
     const char *reasonPart;
 };
 
+void PrintTo(const RefusalCase &c, std::ostream *out) { *out << c.text << (c.block ? " block" : ""); }
+
 class ExplainRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(ExplainRefusalTest, NamesTheRuleThatFailed) {

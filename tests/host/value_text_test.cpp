@@ -26,6 +26,8 @@ struct ParseCase {
     const char *reasonPart; // for refusals
 };
 
+void PrintTo(const ParseCase &c, std::ostream *out) { *out << KindName(c.kind) << " '" << c.input << "'"; }
+
 class ParseValueTest : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseValueTest, AcceptsWhatFitsAndSaysWhyNot) {
@@ -81,6 +83,8 @@ struct FormatCase {
     const char *plain;
     const char *json;
 };
+
+void PrintTo(const FormatCase &c, std::ostream *out) { *out << c.plain; }
 
 class FormatValueTest : public ::testing::TestWithParam<FormatCase> {};
 
