@@ -40,7 +40,9 @@ namespace {
     _exit(127);
 }
 
-bool IsExecutable(const std::string &path) { return !path.empty() && access(path.c_str(), X_OK) == 0; }
+bool IsExecutable(const std::string &path) {
+    return !path.empty() && access(path.c_str(), X_OK) == 0;
+}
 
 } // namespace
 

@@ -14,7 +14,7 @@
 namespace kelomr {
 
 class ChildProcess {
-public:
+  public:
     static std::unique_ptr<ChildProcess> Spawn(const std::vector<std::string> &arguments, const std::string &outputPath,
                                                std::string *error);
     ~ChildProcess() { Terminate(std::chrono::milliseconds(3000)); }
@@ -29,7 +29,7 @@ public:
     // "exit code N" or "signal N", once ended.
     std::string EndText() const;
 
-private:
+  private:
     ChildProcess() = default;
 
     pid_t pid_ = -1;

@@ -28,7 +28,7 @@ std::string FileText(const std::string &path) {
 
 // Comes back to the folder the demo was started in, whatever happens.
 class FolderGuard {
-public:
+  public:
     FolderGuard() : fd_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
     ~FolderGuard() {
         if (fd_ >= 0) {
@@ -37,7 +37,7 @@ public:
         }
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -56,9 +56,16 @@ bool WaitUntilReady(ChildProcess &finsim, const std::string &readyFile, Simulato
 }
 
 std::vector<std::string> FinsimArguments(const std::string &program, const TempFolder &folder, bool tcp) {
-    std::vector<std::string> arguments = {program, tcp ? "--no-udp" : "--no-tcp", tcp ? "--tcp" : "--udp", "0",
-                                          "--node", "0.1:cs", "--image", folder.File("memory.img"),
-                                          "--ready-file", folder.File("ready")};
+    std::vector<std::string> arguments = {program,
+                                          tcp ? "--no-udp" : "--no-tcp",
+                                          tcp ? "--tcp" : "--udp",
+                                          "0",
+                                          "--node",
+                                          "0.1:cs",
+                                          "--image",
+                                          folder.File("memory.img"),
+                                          "--ready-file",
+                                          folder.File("ready")};
     for (const std::string &word : DemoAnimatedWords()) {
         arguments.push_back("--animate");
         arguments.push_back(word);

@@ -42,7 +42,9 @@ TempFolder::TempFolder(const std::string &prefix) {
     }
 }
 
-TempFolder::~TempFolder() { Remove(); }
+TempFolder::~TempFolder() {
+    Remove();
+}
 
 void TempFolder::Remove() {
     if (!path_.empty()) {
@@ -65,11 +67,11 @@ bool WriteTextFile(const std::string &path, const std::string &text, std::string
 
 std::string DemoMemoryImage() {
     return std::string("# kelomr demo: the simulated controller's memory at start\n"
-                       "DM 100 0\n"                     // counts up by itself
-                       "DM 101 0xBEEF\n"                //
-                       "DM 102 0x0008\n"                // bit 3 toggled by the demo
-                       "DM 104 0x0000 0x0000\n"         // float written by the demo
-                       "DM 106 0x5678 0x1234\n"         // BCD 12345678, low digits first
+                       "DM 100 0\n"             // counts up by itself
+                       "DM 101 0xBEEF\n"        //
+                       "DM 102 0x0008\n"        // bit 3 toggled by the demo
+                       "DM 104 0x0000 0x0000\n" // float written by the demo
+                       "DM 106 0x5678 0x1234\n" // BCD 12345678, low digits first
                        "DM 110") +
            TextWords(DEMO_TEXT) +
            "\n"
@@ -79,7 +81,9 @@ std::string DemoMemoryImage() {
            "TIM 5 0\n";
 }
 
-std::string DemoStationFile() { return "01=0.1.0\n01=CS1\n"; }
+std::string DemoStationFile() {
+    return "01=0.1.0\n01=CS1\n";
+}
 
 std::string DemoRoutingFile(bool tcp, int port) {
     return "# kelomr demo: this host is FINS node 0.250, the simulator node 0.1\n"
@@ -88,7 +92,9 @@ std::string DemoRoutingFile(bool tcp, int port) {
            std::string(tcp ? "tcp" : "udp") + " 127.0.0.1:" + std::to_string(port) + "\n";
 }
 
-std::vector<std::string> DemoAnimatedWords() { return {"DM:100", "TIM:5"}; }
+std::vector<std::string> DemoAnimatedWords() {
+    return {"DM:100", "TIM:5"};
+}
 
 std::vector<std::string> DemoTags() {
     return {"01DM00100",    "01DM00101", "01DM0010203", "01DM00104F", "01DM00106B",

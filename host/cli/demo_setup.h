@@ -10,7 +10,7 @@ namespace kelomr {
 
 // A folder made for this run and removed with everything in it at the end.
 class TempFolder {
-public:
+  public:
     // Empty Path() when it could not be made.
     explicit TempFolder(const std::string &prefix);
     ~TempFolder();
@@ -21,7 +21,7 @@ public:
     void Remove();
     std::string File(const std::string &name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -117,6 +117,8 @@ std::string StationFileName(int instanceNumber) {
     return name;
 }
 
-std::string Instance::StationFileName() const { return kelomr::StationFileName(instanceNumber_); }
+std::string Instance::StationFileName() const {
+    return kelomr::StationFileName(instanceNumber_);
+}
 
 } // namespace kelomr

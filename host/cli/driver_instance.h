@@ -17,7 +17,7 @@ namespace kelomr {
 std::string StationFileName(int instanceNumber);
 
 class Instance {
-public:
+  public:
     Instance(const DriverLibrary &driver, LogView &log) : driver_(driver), log_(log) {}
     ~Instance() { Stop(); }
     Instance(const Instance &) = delete;
@@ -49,7 +49,7 @@ public:
     int InstanceNumber() const { return instanceNumber_; }
     std::string StationFileName() const;
 
-private:
+  private:
     // Null when the driver's area is smaller than the published record.
     const InstanceData *Data() const;
 

@@ -15,7 +15,7 @@
 namespace kelomr {
 
 class DriverLibrary {
-public:
+  public:
     // Null with a message in *error when the library or KelMain is missing.
     static std::unique_ptr<DriverLibrary> Open(const std::string &path, std::string *error);
     ~DriverLibrary();
@@ -36,7 +36,7 @@ public:
 
     const std::string &Path() const { return path_; }
 
-private:
+  private:
     DriverLibrary() = default;
 
     void *handle_ = nullptr;

@@ -146,7 +146,9 @@ Options:
 
 )";
 
-std::string Common(bool withDir) { return std::string(COMMON_HEAD) + (withDir ? DIR_OPTION : "") + COMMON; }
+std::string Common(bool withDir) {
+    return std::string(COMMON_HEAD) + (withDir ? DIR_OPTION : "") + COMMON;
+}
 
 } // namespace
 

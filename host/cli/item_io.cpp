@@ -43,9 +43,13 @@ std::string Hex4(unsigned value) {
 
 } // namespace
 
-int Tag::TextLength() const { return kind == Kind::Text ? kelomr::TextLength(address) : 0; }
+int Tag::TextLength() const {
+    return kind == Kind::Text ? kelomr::TextLength(address) : 0;
+}
 
-std::string Tag::ItemText(int index) const { return block ? ItemTagText(text, kind, index) : text; }
+std::string Tag::ItemText(int index) const {
+    return block ? ItemTagText(text, kind, index) : text;
+}
 
 int CheckTag(Instance &instance, const TagRequest &request, Tag *tag, std::string *reason) {
     *tag = Tag{};

@@ -16,7 +16,7 @@ namespace kelomr {
 
 struct TagRequest {
     std::string text;
-    int count = 0;                 // 0: a single item; else a block of that many items
+    int count = 0;                // 0: a single item; else a block of that many items
     std::optional<int> valueType; // overrides the type that follows from the text
 };
 

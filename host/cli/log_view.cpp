@@ -29,7 +29,9 @@ void LogView::Sink(void *context, int level, const char *text) {
     static_cast<LogView *>(context)->Receive(level, text != nullptr ? text : "");
 }
 
-int LogView::LevelMask() const { return verbose_ ? (LOG_DETAIL | LOG_DRIVER) : LOG_DRIVER; }
+int LogView::LevelMask() const {
+    return verbose_ ? (LOG_DETAIL | LOG_DRIVER) : LOG_DRIVER;
+}
 
 void LogView::Receive(int level, const char *text) {
     // A runtime without level control hands over every text.
@@ -50,7 +52,9 @@ void LogView::Note(const std::string &text) {
     }
 }
 
-void LogView::Alert(const std::string &text) { Show(TimeOfDay(std::chrono::system_clock::now()) + " kelomr " + text); }
+void LogView::Alert(const std::string &text) {
+    Show(TimeOfDay(std::chrono::system_clock::now()) + " kelomr " + text);
+}
 
 void LogView::Show(const std::string &line) {
     if (held_) {

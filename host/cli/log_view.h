@@ -17,7 +17,7 @@ struct LogText {
 };
 
 class LogView {
-public:
+  public:
     // verbose adds the per-transfer trace texts; quiet shows no text unless a
     // failure needs it.
     LogView(bool verbose, bool quiet, std::FILE *out = stderr);
@@ -41,7 +41,7 @@ public:
     void Note(const std::string &text);
     void Alert(const std::string &text);
 
-private:
+  private:
     void Show(const std::string &line);
 
     bool verbose_;

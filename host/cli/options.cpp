@@ -57,7 +57,8 @@ bool ParseNumber(const std::string &text, long low, long high, int *out, std::st
 }
 
 Setter Number(long low, long high, int Options::*field) {
-    return [=](Options &o, const std::string &v, std::string *why) { return ParseNumber(v, low, high, &(o.*field), why); };
+    return
+        [=](Options &o, const std::string &v, std::string *why) { return ParseNumber(v, low, high, &(o.*field), why); };
 }
 
 Setter OptionalNumber(long low, long high, std::optional<int> Options::*field) {

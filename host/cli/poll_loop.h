@@ -26,7 +26,6 @@ struct PollEntry {
     int previousResult = RC_OK;
     std::string problem; // the refusal or failure of this round in words
 
-
     bool Usable() const { return checkResult == RC_OK; }
 };
 

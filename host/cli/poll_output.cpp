@@ -22,9 +22,13 @@ std::string Latency(const PollEntry &entry) {
     return text;
 }
 
-int ResultOf(const PollEntry &entry) { return entry.Usable() ? entry.last.result : entry.checkResult; }
+int ResultOf(const PollEntry &entry) {
+    return entry.Usable() ? entry.last.result : entry.checkResult;
+}
 
-bool ReadNow(const PollEntry &entry) { return entry.Usable() && entry.last.result == RC_OK; }
+bool ReadNow(const PollEntry &entry) {
+    return entry.Usable() && entry.last.result == RC_OK;
+}
 
 std::string SingleOrBlock(const PollEntry &entry, bool human) {
     if (entry.shown.size() == 1 && !entry.tag.block) {
@@ -34,7 +38,7 @@ std::string SingleOrBlock(const PollEntry &entry, bool human) {
 }
 
 class CsvOutput : public PollOutput {
-public:
+  public:
     explicit CsvOutput(std::FILE *out) : out_(out) {
         std::fprintf(out_, "time,tag,value,result,latency_ms\n");
         std::fflush(out_);
@@ -47,12 +51,12 @@ public:
     }
     void EndRound() override { std::fflush(out_); }
 
-private:
+  private:
     std::FILE *out_;
 };
 
 class JsonOutput : public PollOutput {
-public:
+  public:
     explicit JsonOutput(std::FILE *out) : out_(out) {}
     void BeginRound(int round, WallTime) override { round_ = round; }
     void Row(const PollEntry &entry, WallTime time) override {
@@ -73,7 +77,7 @@ public:
     }
     void EndRound() override { std::fflush(out_); }
 
-private:
+  private:
     std::FILE *out_;
     int round_ = 0;
 };
@@ -114,7 +118,7 @@ constexpr size_t LINES_ABOVE_ROWS = 3;
 constexpr size_t LINES_BELOW_ROWS = 2;
 
 class TableOutput : public PollOutput {
-public:
+  public:
     TableOutput(std::FILE *out, const LogView &log, std::string title, const std::vector<PollEntry> &entries)
         : out_(out), log_(log), title_(std::move(title)), entries_(entries) {
         nameWidth_ = 12;
@@ -135,7 +139,7 @@ public:
         std::fflush(out_);
     }
 
-private:
+  private:
     void Redraw() {
         TerminalSize terminal = SizeOf(out_);
         size_t columns = terminal.columns;
@@ -173,8 +177,8 @@ private:
         int result = ResultOf(entry);
         std::string latency = entry.Usable() ? Latency(entry) + " ms" : "";
         return Fit(entry.name, nameWidth_) + "  " + valueStyle + Fit(value, valueWidth) + RESET + "  " +
-               (result == RC_OK ? GOOD : BAD) + Fit(ResultName(result), 13) + RESET + "  " + Fit(latency, 10) +
-               "  " + std::to_string(entry.changes);
+               (result == RC_OK ? GOOD : BAD) + Fit(ResultName(result), 13) + RESET + "  " + Fit(latency, 10) + "  " +
+               std::to_string(entry.changes);
     }
 
     std::FILE *out_;

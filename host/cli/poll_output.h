@@ -16,7 +16,7 @@ namespace kelomr {
 struct PollEntry;
 
 class PollOutput {
-public:
+  public:
     virtual ~PollOutput() = default;
     virtual void BeginRound(int round, WallTime time) = 0;
     virtual void Row(const PollEntry &entry, WallTime time) = 0;

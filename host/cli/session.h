@@ -15,14 +15,14 @@
 namespace kelomr {
 
 class Session {
-public:
+  public:
     // Null with *exitCode set, after saying why on standard error.
     static std::unique_ptr<Session> Open(const Options &options, int *exitCode);
 
     Instance &GetInstance() { return *instance_; }
     LogView &Log() { return log_; }
 
-private:
+  private:
     explicit Session(const Options &options);
 
     LogView log_; // declared first: it outlives the driver that writes to it

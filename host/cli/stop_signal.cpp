@@ -44,9 +44,13 @@ void InstallStopHandlers() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-bool StopRequested() { return signalCount > 0; }
+bool StopRequested() {
+    return signalCount > 0;
+}
 
-int StopSignals() { return static_cast<int>(signalCount); }
+int StopSignals() {
+    return static_cast<int>(signalCount);
+}
 
 bool SleepUnlessStopped(std::chrono::steady_clock::time_point deadline) {
     while (!StopRequested()) {

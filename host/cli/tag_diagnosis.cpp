@@ -21,7 +21,9 @@ constexpr std::array<const char *, 25> AREA_NAMES = {"DM", "IR", "LR", "HR", "AR
                                                      "E0", "E1", "E2", "E3", "E4", "E5", "E6", "E7", "E8",
                                                      "E9", "EA", "EB", "EC", "ED", "EE", "EF"};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string Quoted(char c) {
     if (std::isprint(static_cast<unsigned char>(c))) {

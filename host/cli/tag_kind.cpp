@@ -19,7 +19,9 @@ char At(const std::string &text, size_t position) {
     return position < text.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(text[position]))) : ' ';
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 struct TypeName {
     const char *name;
@@ -117,7 +119,9 @@ size_t BlockItemBytes(Kind kind) {
     }
 }
 
-int TextLength(const TagAddress &address) { return static_cast<int>((static_cast<uint32_t>(address.address) >> 24) & 0xFF); }
+int TextLength(const TagAddress &address) {
+    return static_cast<int>((static_cast<uint32_t>(address.address) >> 24) & 0xFF);
+}
 
 std::string ItemTagText(const std::string &text, Kind kind, int index) {
     if (index == 0) {
@@ -138,7 +142,8 @@ std::string ItemTagText(const std::string &text, Kind kind, int index) {
     }
     char digits[24];
     std::snprintf(digits, sizeof digits, "%05ld", address);
-    std::string rest = text.size() > ADDRESS_POSITION + ADDRESS_DIGITS ? text.substr(ADDRESS_POSITION + ADDRESS_DIGITS) : "";
+    std::string rest =
+        text.size() > ADDRESS_POSITION + ADDRESS_DIGITS ? text.substr(ADDRESS_POSITION + ADDRESS_DIGITS) : "";
     return text.substr(0, ADDRESS_POSITION) + digits + rest;
 }
 

@@ -17,7 +17,9 @@ void PutCell(ValueArea &area, size_t offset, uint16_t cell) {
     area.bytes[offset + 1] = static_cast<uint8_t>(cell >> 8);
 }
 
-bool IsWide(Kind kind) { return kind == Kind::Float || kind == Kind::Bcd; }
+bool IsWide(Kind kind) {
+    return kind == Kind::Float || kind == Kind::Bcd;
+}
 
 // One item at `offset`; 32-bit items take two cells, the rest one.
 uint32_t DecodeBits(Kind kind, const ValueArea &area, size_t offset) {
@@ -42,7 +44,9 @@ void EncodeBits(const Value &value, ValueArea &area, size_t offset) {
     }
 }
 
-size_t TextBytes(int textLength) { return static_cast<size_t>(std::clamp(textLength, 0, static_cast<int>(ValueArea::SIZE))); }
+size_t TextBytes(int textLength) {
+    return static_cast<size_t>(std::clamp(textLength, 0, static_cast<int>(ValueArea::SIZE)));
+}
 
 } // namespace
 
@@ -53,7 +57,9 @@ size_t SingleItemBytes(Kind kind, int textLength) {
     return 2 * CELL; // the first cell stays the host's for 16-bit items
 }
 
-size_t BlockBytes(Kind kind, int count) { return count <= 0 ? 0 : static_cast<size_t>(count) * BlockItemBytes(kind); }
+size_t BlockBytes(Kind kind, int count) {
+    return count <= 0 ? 0 : static_cast<size_t>(count) * BlockItemBytes(kind);
+}
 
 Value DecodeSingle(Kind kind, const ValueArea &area, int textLength) {
     Value value;

@@ -17,9 +17,7 @@ struct Value {
     uint32_t bits = 0; // the word, 0 or 1, the status byte, the float's bits or the BCD number
     std::string text;  // text items only
 
-    bool operator==(const Value &other) const {
-        return kind == other.kind && bits == other.bits && text == other.text;
-    }
+    bool operator==(const Value &other) const { return kind == other.kind && bits == other.bits && text == other.text; }
     bool operator!=(const Value &other) const { return !(*this == other); }
 };
 

@@ -159,15 +159,20 @@ std::string FormatJson(const Value &value) {
 }
 
 std::string FormatHuman(const std::vector<Value> &values) {
-    return Join(values, [](const Value &v) { return FormatHuman(v); }, "  ");
+    return Join(
+        values, [](const Value &v) { return FormatHuman(v); }, "  ");
 }
 
 std::string FormatPlain(const std::vector<Value> &values) {
-    return Join(values, [](const Value &v) { return FormatPlain(v); }, " ");
+    return Join(
+        values, [](const Value &v) { return FormatPlain(v); }, " ");
 }
 
 std::string FormatJson(const std::vector<Value> &values) {
-    return "[" + Join(values, [](const Value &v) { return FormatJson(v); }, ",") + "]";
+    return "[" +
+           Join(
+               values, [](const Value &v) { return FormatJson(v); }, ",") +
+           "]";
 }
 
 } // namespace kelomr

@@ -11,8 +11,8 @@
 #include <vector>
 
 struct RunOutcome {
-    int exitCode = -1;  // -1 when it did not exit normally
-    int signal = 0;     // the signal that ended it, if any
+    int exitCode = -1; // -1 when it did not exit normally
+    int signal = 0;    // the signal that ended it, if any
     bool timedOut = false;
     std::string out;
     std::string err;
@@ -25,7 +25,7 @@ struct RunSettings {
 };
 
 class ChildRun {
-public:
+  public:
     ChildRun(const std::vector<std::string> &arguments, const RunSettings &settings);
     ~ChildRun();
     ChildRun(const ChildRun &) = delete;
@@ -39,7 +39,7 @@ public:
     RunOutcome Finish(std::chrono::milliseconds limit);
     const std::string &OutputSoFar() const { return outcome_.out; }
 
-private:
+  private:
     void Pump(int timeoutMs);
 
     pid_t pid_ = -1;

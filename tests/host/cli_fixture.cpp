@@ -9,10 +9,18 @@
 #include <fstream>
 #include <sstream>
 
-std::string BuiltPrograms::Kelomr() { return KELOMR_PROGRAM; }
-std::string BuiltPrograms::Finsim() { return FINSIM_PROGRAM; }
-std::string BuiltPrograms::Driver() { return DRIVER_LIBRARY; }
-bool BuiltPrograms::Complete() { return !Kelomr().empty() && !Finsim().empty() && !Driver().empty(); }
+std::string BuiltPrograms::Kelomr() {
+    return KELOMR_PROGRAM;
+}
+std::string BuiltPrograms::Finsim() {
+    return FINSIM_PROGRAM;
+}
+std::string BuiltPrograms::Driver() {
+    return DRIVER_LIBRARY;
+}
+bool BuiltPrograms::Complete() {
+    return !Kelomr().empty() && !Finsim().empty() && !Driver().empty();
+}
 
 std::string MakeTemporaryFolder() {
     const char *base = std::getenv("TMPDIR");

@@ -33,7 +33,7 @@ std::string ReadFile(const std::string &path);
 int ClosedPort(bool tcp);
 
 class KelomrTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -51,7 +51,8 @@ TEST_F(KelomrTest, PollWritesCsvRowsForEachRound) {
     Preset(CS_DM, 100, {1234});
     Preset(CS_DM, 104, {0x0000, 0x4120});
     Preset(CS_DM, 120, {7, 8, 9});
-    RunOutcome run = Kelomr({"poll", "-q", "--count", "2", "--interval", "50", "01DM00100", "01DM00104F", "01DM00120:3"});
+    RunOutcome run =
+        Kelomr({"poll", "-q", "--count", "2", "--interval", "50", "01DM00100", "01DM00104F", "01DM00120:3"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::vector<CsvRow> rows = CsvRows(run.out);
     ASSERT_EQ(rows.size(), 6u) << run.out;
@@ -100,12 +101,13 @@ TEST_F(KelomrTest, PollTellsALostControllerOnceAndItsReturn) {
 TEST_F(KelomrTest, PollWritesJsonLines) {
     Preset(CS_DM, 100, {5});
     Preset(CS_DM, 110, {0x4869}); // "Hi"
-    RunOutcome run = Kelomr({"poll", "-q", "--count", "1", "--format", "json", "01DM00100", "01DM00110S2",
-                             "01DM00100:2", "01DM40000"});
+    RunOutcome run = Kelomr(
+        {"poll", "-q", "--count", "1", "--format", "json", "01DM00100", "01DM00110S2", "01DM00100:2", "01DM40000"});
     EXPECT_EQ(run.exitCode, 1) << run.err;
     std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 4u) << run.out;
-    EXPECT_NE(lines[0].find(R"("round":1,"tag":"01DM00100","value":5,"result":"RC_OK","latency_ms":)"), std::string::npos)
+    EXPECT_NE(lines[0].find(R"("round":1,"tag":"01DM00100","value":5,"result":"RC_OK","latency_ms":)"),
+              std::string::npos)
         << lines[0];
     EXPECT_NE(lines[1].find(R"("value":"Hi")"), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find(R"("value":[5,0])"), std::string::npos) << lines[2];
@@ -147,7 +149,7 @@ TEST_F(KelomrTest, PollDrawsALiveTableOnATerminal) {
 }
 
 class KelomrDemoTest : public KelomrTest {
-protected:
+  protected:
     void SetUp() override {
         KelomrTest::SetUp();
         settings_.environment = {"TMPDIR=" + folder_};

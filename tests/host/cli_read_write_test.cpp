@@ -1,8 +1,8 @@
 // kelomr as a user meets it, against a simulated CS-series controller:
 // info, reads of every kind of value, writes checked in the controller's
 // memory, and the messages and exit codes of the ways it goes wrong.
-#include <sys/socket.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "tests/host/cli_fixture.h"
@@ -38,7 +38,9 @@ struct ReadCase {
     const char *shown;
 };
 
-void PrintTo(const ReadCase &c, std::ostream *out) { *out << c.tag; }
+void PrintTo(const ReadCase &c, std::ostream *out) {
+    *out << c.tag;
+}
 
 std::string Joined(const std::vector<std::string> &words) {
     std::string text;
@@ -49,15 +51,15 @@ std::string Joined(const std::vector<std::string> &words) {
 }
 
 class KelomrReadTest : public KelomrTest, public ::testing::WithParamInterface<ReadCase> {
-protected:
+  protected:
     void SetUp() override {
         KelomrTest::SetUp();
         if (IsSkipped()) {
             return;
         }
         Preset(CS_DM, 100, {1234, 0xFFFB, 0x0008});
-        Preset(CS_DM, 104, {0x0000, 0x4120}); // 10.0, low word first
-        Preset(CS_DM, 106, {0x5678, 0x1234}); // BCD 12345678, low digits first
+        Preset(CS_DM, 104, {0x0000, 0x4120});         // 10.0, low word first
+        Preset(CS_DM, 106, {0x5678, 0x1234});         // BCD 12345678, low digits first
         Preset(CS_DM, 110, {0x4B65, 0x6C4F, 0x4D52}); // "KelOMR", high byte first
         Preset(CS_DM, 120, {7, 8, 9});
         Preset(CS_DM, 130, {0x0000, 0x3FC0, 0x0000, 0xC020}); // 1.5, -2.5
@@ -86,18 +88,17 @@ TEST_P(KelomrReadTest, PrintsTheValueTheControllerHolds) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, KelomrReadTest,
-    ::testing::Values(ReadCase{"01DM00100", "01DM00100     1234 (0x04D2)\n"},
-                      ReadCase{"01dm00101", "01dm00101     65531 (0xFFFB, -5)\n"},
-                      ReadCase{"01DM0010203", "01DM0010203   1\n"}, ReadCase{"01DM0010202", "01DM0010202   0\n"},
-                      ReadCase{"01DM00104F", "01DM00104F    10\n"}, ReadCase{"01DM00106B", "01DM00106B    12345678\n"},
-                      ReadCase{"01DM00110S6", "01DM00110S6   \"KelOMR\"\n"},
-                      ReadCase{"01DM00110S4", "01DM00110S4   \"KelO\"\n"},
-                      ReadCase{"01TS00005", "01TS00005     1\n"}, ReadCase{"01TV00005", "01TV00005     300 (0x012C)\n"},
-                      ReadCase{"01HR00010", "01HR00010     4660 (0x1234)\n"},
-                      ReadCase{"01IR0000015", "01IR0000015   1\n"},
-                      ReadCase{"01DM00120:3", "01DM00120     7 (0x0007)\n01DM00121     8 (0x0008)\n01DM00122     9 (0x0009)\n"},
-                      ReadCase{"01DM00130F:2", "01DM00130F    1.5\n01DM00132F    -2.5\n"},
-                      ReadCase{"01TS00005:2", "01TS00005     1\n01TS00006     0\n"}));
+    ::testing::Values(
+        ReadCase{"01DM00100", "01DM00100     1234 (0x04D2)\n"},
+        ReadCase{"01dm00101", "01dm00101     65531 (0xFFFB, -5)\n"}, ReadCase{"01DM0010203", "01DM0010203   1\n"},
+        ReadCase{"01DM0010202", "01DM0010202   0\n"}, ReadCase{"01DM00104F", "01DM00104F    10\n"},
+        ReadCase{"01DM00106B", "01DM00106B    12345678\n"}, ReadCase{"01DM00110S6", "01DM00110S6   \"KelOMR\"\n"},
+        ReadCase{"01DM00110S4", "01DM00110S4   \"KelO\"\n"}, ReadCase{"01TS00005", "01TS00005     1\n"},
+        ReadCase{"01TV00005", "01TV00005     300 (0x012C)\n"}, ReadCase{"01HR00010", "01HR00010     4660 (0x1234)\n"},
+        ReadCase{"01IR0000015", "01IR0000015   1\n"},
+        ReadCase{"01DM00120:3", "01DM00120     7 (0x0007)\n01DM00121     8 (0x0008)\n01DM00122     9 (0x0009)\n"},
+        ReadCase{"01DM00130F:2", "01DM00130F    1.5\n01DM00132F    -2.5\n"},
+        ReadCase{"01TS00005:2", "01TS00005     1\n01TS00006     0\n"}));
 
 TEST_F(KelomrTest, ReadsSeveralTagsInOneStartAndShowsTheDriversTexts) {
     Preset(CS_DM, 100, {1, 2});
@@ -120,7 +121,9 @@ struct WriteCase {
     std::vector<uint16_t> memory; // the controller's words afterwards
 };
 
-void PrintTo(const WriteCase &c, std::ostream *out) { *out << Joined(c.tagAndValues); }
+void PrintTo(const WriteCase &c, std::ostream *out) {
+    *out << Joined(c.tagAndValues);
+}
 
 class KelomrWriteTest : public KelomrTest, public ::testing::WithParamInterface<WriteCase> {};
 
@@ -150,17 +153,15 @@ TEST_P(KelomrWriteTest, TheControllerHoldsWhatWasWritten) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, KelomrWriteTest,
-    ::testing::Values(WriteCase{{"01DM00200", "-5"}, CS_DM, 200, {0xFFFB}},
-                      WriteCase{{"01DM00200", "0xBEEF"}, CS_DM, 200, {0xBEEF}},
-                      WriteCase{{"01DM00200", "1", "2", "65535"}, CS_DM, 200, {1, 2, 0xFFFF}},
-                      WriteCase{{"01DM00204F", "3.25"}, CS_DM, 204, {0x0000, 0x4050}},
-                      WriteCase{{"01DM00204F", "1.5", "-2.5"}, CS_DM, 204, {0x0000, 0x3FC0, 0x0000, 0xC020}},
-                      WriteCase{{"01DM00206B", "12345678"}, CS_DM, 206, {0x5678, 0x1234}},
-                      WriteCase{{"01DM00210S6", "Hi!"}, CS_DM, 210, {0x4869, 0x2100, 0x0000}},
-                      WriteCase{{"01DM0010200", "1"}, CS_DM, 102, {0x00F1}},
-                      WriteCase{{"01DM0010204", "0"}, CS_DM, 102, {0x00E0}},
-                      WriteCase{{"01HR00011", "7"}, CS_HR, 11, {7}},
-                      WriteCase{{"01TS00009", "1"}, CS_TIMER_FLAG, 9, {1}}));
+    ::testing::Values(
+        WriteCase{{"01DM00200", "-5"}, CS_DM, 200, {0xFFFB}}, WriteCase{{"01DM00200", "0xBEEF"}, CS_DM, 200, {0xBEEF}},
+        WriteCase{{"01DM00200", "1", "2", "65535"}, CS_DM, 200, {1, 2, 0xFFFF}},
+        WriteCase{{"01DM00204F", "3.25"}, CS_DM, 204, {0x0000, 0x4050}},
+        WriteCase{{"01DM00204F", "1.5", "-2.5"}, CS_DM, 204, {0x0000, 0x3FC0, 0x0000, 0xC020}},
+        WriteCase{{"01DM00206B", "12345678"}, CS_DM, 206, {0x5678, 0x1234}},
+        WriteCase{{"01DM00210S6", "Hi!"}, CS_DM, 210, {0x4869, 0x2100, 0x0000}},
+        WriteCase{{"01DM0010200", "1"}, CS_DM, 102, {0x00F1}}, WriteCase{{"01DM0010204", "0"}, CS_DM, 102, {0x00E0}},
+        WriteCase{{"01HR00011", "7"}, CS_HR, 11, {7}}, WriteCase{{"01TS00009", "1"}, CS_TIMER_FLAG, 9, {1}}));
 
 struct FailureCase {
     std::vector<std::string> arguments;
@@ -168,7 +169,9 @@ struct FailureCase {
     std::vector<const char *> messageParts;
 };
 
-void PrintTo(const FailureCase &c, std::ostream *out) { *out << Joined(c.arguments); }
+void PrintTo(const FailureCase &c, std::ostream *out) {
+    *out << Joined(c.arguments);
+}
 
 class KelomrFailureTest : public KelomrTest, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -194,7 +197,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{{"read", "02DM00100"}, 1, {"station 02 is not configured in kelOMR01.int"}},
         FailureCase{{"read", "01DM00101F"}, 1, {"even word address"}},
         FailureCase{{"read", "--count", "501", "01DM00100"}, 1, {"at most 500"}},
-        FailureCase{{"read", "01DM40000"}, 1, {"RC_ITEM_ERROR", "end code 1103", "Read/Write gate 01DM40000 failed 1103"}},
+        FailureCase{
+            {"read", "01DM40000"}, 1, {"RC_ITEM_ERROR", "end code 1103", "Read/Write gate 01DM40000 failed 1103"}},
         FailureCase{{"read", "01DM00300", "01DX00100"}, 1, {"unknown area"}},
         FailureCase{{"write", "01DM00300", "70000"}, 65, {"bad word value '70000'", "nothing was sent"}},
         FailureCase{{"write", "01DM00300", "1", "2", "x"}, 65, {"01DM00302: bad word value 'x'"}},
@@ -217,7 +221,8 @@ TEST_F(KelomrTest, AClosedPortIsALinkErrorWithTheGatewaysText) {
         RouteTo(transport, ClosedPort(std::string(transport) == "tcp"));
         RunOutcome run = Kelomr({"read", "--timeout", "10", "01DM00100"});
         EXPECT_EQ(run.exitCode, 2) << transport << "\n" << run.err;
-        EXPECT_NE(run.err.find("01DM00100: RC_LINK_ERROR (no answer, or a network error)"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("01DM00100: RC_LINK_ERROR (no answer, or a network error)"), std::string::npos)
+            << run.err;
         EXPECT_NE(run.err.find("gateway: unit 0.1.0"), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("refused"), std::string::npos) << run.err;
         EXPECT_EQ(LinesWith(run.err, "Failed to").size(), 6u) << "six attempts, each logged";
@@ -225,7 +230,8 @@ TEST_F(KelomrTest, AClosedPortIsALinkErrorWithTheGatewaysText) {
 
         RunOutcome write = Kelomr({"write", "-q", "--timeout", "10", "01DM00100", "1"});
         EXPECT_EQ(write.exitCode, 2) << write.err;
-        EXPECT_EQ(LinesWith(write.err, "driver: KelOMR : Failed to").size(), 6u) << "quiet shows the texts that explain";
+        EXPECT_EQ(LinesWith(write.err, "driver: KelOMR : Failed to").size(), 6u)
+            << "quiet shows the texts that explain";
     }
 }
 

@@ -55,10 +55,10 @@ TEST_F(InstallTest, InstalledAndPackagedTreesWork) {
 
     // A host of its own, built against the installed headers only.
     std::string host = folder_ + "/minimal_host";
-    RunOutcome compile = RunToEnd({CXX_PROGRAM, "-std=c++17", "-Wall", "-Werror", HOST_SANITIZE_FLAG,
-                                   "-I" + prefix + "/include/kelomr",
-                                   SOURCE_FOLDER "/tests/host/minimal_host.cpp", "-o", host, "-ldl"},
-                                  {}, 300s);
+    RunOutcome compile =
+        RunToEnd({CXX_PROGRAM, "-std=c++17", "-Wall", "-Werror", HOST_SANITIZE_FLAG, "-I" + prefix + "/include/kelomr",
+                  SOURCE_FOLDER "/tests/host/minimal_host.cpp", "-o", host, "-ldl"},
+                 {}, 300s);
     ASSERT_EQ(compile.exitCode, 0) << compile.err;
     Preset(CS_DM, 100, {4242});
     RunSettings inFolder;
@@ -70,8 +70,8 @@ TEST_F(InstallTest, InstalledAndPackagedTreesWork) {
 
     // The Debian package holds the same tree under /usr.
     std::string packages = folder_ + "/packages";
-    RunOutcome cpack = RunToEnd({CPACK_PROGRAM, "-G", "DEB", "--config", BUILD_FOLDER "/CPackConfig.cmake", "-B", packages},
-                                {}, 300s);
+    RunOutcome cpack =
+        RunToEnd({CPACK_PROGRAM, "-G", "DEB", "--config", BUILD_FOLDER "/CPackConfig.cmake", "-B", packages}, {}, 300s);
     if (cpack.exitCode != 0 && cpack.err.find("dpkg") != std::string::npos) {
         GTEST_SKIP() << "no Debian packaging tools: " << cpack.err;
     }

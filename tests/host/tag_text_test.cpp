@@ -16,8 +16,8 @@ TEST(ValueTypeForText, FollowsTheSuffix) {
         const char *text;
         int valueType;
     } cases[] = {
-        {"01DM00100", TYPE_PLAIN},  {"01DM00100F", TYPE_FLOAT}, {"01dm00100f", TYPE_FLOAT},
-        {"01DM00100B", TYPE_LONG},  {"01DM00100S20", TYPE_TEXT}, {"01DM0010015", TYPE_BIT},
+        {"01DM00100", TYPE_PLAIN},  {"01DM00100F", TYPE_FLOAT},   {"01dm00100f", TYPE_FLOAT},
+        {"01DM00100B", TYPE_LONG},  {"01DM00100S20", TYPE_TEXT},  {"01DM0010015", TYPE_BIT},
         {"01DM001001", TYPE_PLAIN}, {"01DM00100 12", TYPE_PLAIN}, {"", TYPE_PLAIN},
     };
     for (const Case &c : cases) {
@@ -61,7 +61,9 @@ TEST(ItemTagText, StepsByTheItemsWidth) {
     EXPECT_EQ(ItemTagText("01DM99999", Kind::Word, 1), "01DM99999+1");
 }
 
-bool OnlyStationOneConfigured(int station) { return station == 1; }
+bool OnlyStationOneConfigured(int station) {
+    return station == 1;
+}
 
 struct RefusalCase {
     const char *text;
@@ -71,7 +73,9 @@ struct RefusalCase {
     const char *reasonPart;
 };
 
-void PrintTo(const RefusalCase &c, std::ostream *out) { *out << c.text << (c.block ? " block" : ""); }
+void PrintTo(const RefusalCase &c, std::ostream *out) {
+    *out << c.text << (c.block ? " block" : "");
+}
 
 class ExplainRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
@@ -87,32 +91,32 @@ TEST_P(ExplainRefusalTest, NamesTheRuleThatFailed) {
     EXPECT_NE(reason.find(c.reasonPart), std::string::npos) << c.text << ": " << reason;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, ExplainRefusalTest,
-    ::testing::Values(RefusalCase{"01DM0010", TYPE_PLAIN, false, 0, "shorter than 9"},
-                      RefusalCase{"01DM00100S2000", TYPE_TEXT, false, 0, "longer than 12"},
-                      RefusalCase{"1XDM00100", TYPE_PLAIN, false, 0, "two digits"},
-                      RefusalCase{"01DX00100", TYPE_PLAIN, false, 0, "unknown area 'DX'"},
-                      RefusalCase{"01dq00100", TYPE_PLAIN, false, 0, "unknown area 'DQ'"},
-                      RefusalCase{"01DM0A100", TYPE_PLAIN, false, 0, "character 6"},
-                      RefusalCase{"01DM00100X", TYPE_PLAIN, false, 0, "unknown suffix 'X'"},
-                      RefusalCase{"00DM00100", TYPE_PLAIN, false, 0, "station 00"},
-                      RefusalCase{"02DM00100", TYPE_PLAIN, false, 0, "station 02 is not configured in kelOMR01.int"},
-                      RefusalCase{"01HR00100F", TYPE_FLOAT, false, 0, "DM only"},
-                      RefusalCase{"01DM00101B", TYPE_LONG, false, 0, "even word address"},
-                      RefusalCase{"01DM00100S21", TYPE_TEXT, false, 0, "even, 2 to 80"},
-                      RefusalCase{"01DM00100S", TYPE_TEXT, false, 0, "even, 2 to 80"},
-                      RefusalCase{"01DM00100S82", TYPE_TEXT, false, 0, "even, 2 to 80"},
-                      RefusalCase{"01DM00100S20", TYPE_PLAIN, false, 0, "value type text"},
-                      RefusalCase{"01DM00100F", TYPE_LONG, false, 0, "value type float"},
-                      RefusalCase{"01DM00100", TYPE_FLOAT, false, 0, "suffix F"},
-                      RefusalCase{"01DM00100", TYPE_BIT, false, 0, "needs a bit number"},
-                      RefusalCase{"01DM0010005", TYPE_PLAIN, false, 0, "value type bit"},
-                      RefusalCase{"01DM0010016", TYPE_BIT, false, 0, "00 to 15"},
-                      RefusalCase{"01DM00100", TYPE_PLAIN, true, 501, "at most 500"},
-                      RefusalCase{"01DM00100F", TYPE_FLOAT, true, 251, "at most 250"},
-                      RefusalCase{"01DM0010005", TYPE_BIT, true, 2, "single bits"},
-                      RefusalCase{"01DM00100S20", TYPE_TEXT, true, 2, "texts cannot"}));
+INSTANTIATE_TEST_SUITE_P(Rules, ExplainRefusalTest,
+                         ::testing::Values(RefusalCase{"01DM0010", TYPE_PLAIN, false, 0, "shorter than 9"},
+                                           RefusalCase{"01DM00100S2000", TYPE_TEXT, false, 0, "longer than 12"},
+                                           RefusalCase{"1XDM00100", TYPE_PLAIN, false, 0, "two digits"},
+                                           RefusalCase{"01DX00100", TYPE_PLAIN, false, 0, "unknown area 'DX'"},
+                                           RefusalCase{"01dq00100", TYPE_PLAIN, false, 0, "unknown area 'DQ'"},
+                                           RefusalCase{"01DM0A100", TYPE_PLAIN, false, 0, "character 6"},
+                                           RefusalCase{"01DM00100X", TYPE_PLAIN, false, 0, "unknown suffix 'X'"},
+                                           RefusalCase{"00DM00100", TYPE_PLAIN, false, 0, "station 00"},
+                                           RefusalCase{"02DM00100", TYPE_PLAIN, false, 0,
+                                                       "station 02 is not configured in kelOMR01.int"},
+                                           RefusalCase{"01HR00100F", TYPE_FLOAT, false, 0, "DM only"},
+                                           RefusalCase{"01DM00101B", TYPE_LONG, false, 0, "even word address"},
+                                           RefusalCase{"01DM00100S21", TYPE_TEXT, false, 0, "even, 2 to 80"},
+                                           RefusalCase{"01DM00100S", TYPE_TEXT, false, 0, "even, 2 to 80"},
+                                           RefusalCase{"01DM00100S82", TYPE_TEXT, false, 0, "even, 2 to 80"},
+                                           RefusalCase{"01DM00100S20", TYPE_PLAIN, false, 0, "value type text"},
+                                           RefusalCase{"01DM00100F", TYPE_LONG, false, 0, "value type float"},
+                                           RefusalCase{"01DM00100", TYPE_FLOAT, false, 0, "suffix F"},
+                                           RefusalCase{"01DM00100", TYPE_BIT, false, 0, "needs a bit number"},
+                                           RefusalCase{"01DM0010005", TYPE_PLAIN, false, 0, "value type bit"},
+                                           RefusalCase{"01DM0010016", TYPE_BIT, false, 0, "00 to 15"},
+                                           RefusalCase{"01DM00100", TYPE_PLAIN, true, 501, "at most 500"},
+                                           RefusalCase{"01DM00100F", TYPE_FLOAT, true, 251, "at most 250"},
+                                           RefusalCase{"01DM0010005", TYPE_BIT, true, 2, "single bits"},
+                                           RefusalCase{"01DM00100S20", TYPE_TEXT, true, 2, "texts cannot"}));
 
 TEST(Cp437ToUtf8, DrawsTheBannersCharacters) {
     EXPECT_EQ(Cp437ToUtf8("\xC9\xCD\xBB\n"), "╔═╗\n");

@@ -26,7 +26,9 @@ struct ParseCase {
     const char *reasonPart; // for refusals
 };
 
-void PrintTo(const ParseCase &c, std::ostream *out) { *out << KindName(c.kind) << " '" << c.input << "'"; }
+void PrintTo(const ParseCase &c, std::ostream *out) {
+    *out << KindName(c.kind) << " '" << c.input << "'";
+}
 
 class ParseValueTest : public ::testing::TestWithParam<ParseCase> {};
 
@@ -46,25 +48,24 @@ TEST_P(ParseValueTest, AcceptsWhatFitsAndSaysWhyNot) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ParseValueTest,
-    ::testing::Values(ParseCase{Kind::Word, "1234", true, 1234, ""}, ParseCase{Kind::Word, "0xBEEF", true, 0xBEEF, ""},
-                      ParseCase{Kind::Word, "0Xbeef", true, 0xBEEF, ""}, ParseCase{Kind::Word, "-1", true, 0xFFFF, ""},
-                      ParseCase{Kind::Word, "-32768", true, 0x8000, ""}, ParseCase{Kind::Word, "65535", true, 0xFFFF, ""},
-                      ParseCase{Kind::Word, "65536", false, 0, "65535"}, ParseCase{Kind::Word, "-32769", false, 0, "-32768"},
-                      ParseCase{Kind::Word, "0x10000", false, 0, "0xFFFF"}, ParseCase{Kind::Word, "12a", false, 0, "whole number"},
-                      ParseCase{Kind::Word, "", false, 0, "whole number"}, ParseCase{Kind::Word, " 5", false, 0, "whole number"},
-                      ParseCase{Kind::Word, "99999999999999999999", false, 0, ""},
-                      ParseCase{Kind::Bit, "1", true, 1, ""}, ParseCase{Kind::Bit, "off", true, 0, ""},
-                      ParseCase{Kind::Bit, "TRUE", true, 1, ""}, ParseCase{Kind::Bit, "2", false, 0, "0 or 1"},
-                      ParseCase{Kind::TsStatus, "255", true, 255, ""}, ParseCase{Kind::TsStatus, "256", false, 0, "0 to 255"},
-                      ParseCase{Kind::Float, "10", true, 0x41200000, ""}, ParseCase{Kind::Float, "-1.5", true, 0xBFC00000, ""},
-                      ParseCase{Kind::Float, "1e-3", true, FloatBits(1e-3f), ""},
-                      ParseCase{Kind::Float, "1e39", false, 0, "range"}, ParseCase{Kind::Float, "nan", false, 0, "range"},
-                      ParseCase{Kind::Float, "inf", false, 0, "range"}, ParseCase{Kind::Float, "3,5", false, 0, "not a number"},
-                      ParseCase{Kind::Float, "", false, 0, "not a number"},
-                      ParseCase{Kind::Bcd, "12345678", true, 12345678, ""}, ParseCase{Kind::Bcd, "0", true, 0, ""},
-                      ParseCase{Kind::Bcd, "99999999", true, 99999999, ""},
-                      ParseCase{Kind::Bcd, "123456789", false, 0, "8 digits"}, ParseCase{Kind::Bcd, "-1", false, 0, "digits"},
-                      ParseCase{Kind::Bcd, "0x12", false, 0, "digits"}));
+    ::testing::Values(
+        ParseCase{Kind::Word, "1234", true, 1234, ""}, ParseCase{Kind::Word, "0xBEEF", true, 0xBEEF, ""},
+        ParseCase{Kind::Word, "0Xbeef", true, 0xBEEF, ""}, ParseCase{Kind::Word, "-1", true, 0xFFFF, ""},
+        ParseCase{Kind::Word, "-32768", true, 0x8000, ""}, ParseCase{Kind::Word, "65535", true, 0xFFFF, ""},
+        ParseCase{Kind::Word, "65536", false, 0, "65535"}, ParseCase{Kind::Word, "-32769", false, 0, "-32768"},
+        ParseCase{Kind::Word, "0x10000", false, 0, "0xFFFF"}, ParseCase{Kind::Word, "12a", false, 0, "whole number"},
+        ParseCase{Kind::Word, "", false, 0, "whole number"}, ParseCase{Kind::Word, " 5", false, 0, "whole number"},
+        ParseCase{Kind::Word, "99999999999999999999", false, 0, ""}, ParseCase{Kind::Bit, "1", true, 1, ""},
+        ParseCase{Kind::Bit, "off", true, 0, ""}, ParseCase{Kind::Bit, "TRUE", true, 1, ""},
+        ParseCase{Kind::Bit, "2", false, 0, "0 or 1"}, ParseCase{Kind::TsStatus, "255", true, 255, ""},
+        ParseCase{Kind::TsStatus, "256", false, 0, "0 to 255"}, ParseCase{Kind::Float, "10", true, 0x41200000, ""},
+        ParseCase{Kind::Float, "-1.5", true, 0xBFC00000, ""},
+        ParseCase{Kind::Float, "1e-3", true, FloatBits(1e-3f), ""}, ParseCase{Kind::Float, "1e39", false, 0, "range"},
+        ParseCase{Kind::Float, "nan", false, 0, "range"}, ParseCase{Kind::Float, "inf", false, 0, "range"},
+        ParseCase{Kind::Float, "3,5", false, 0, "not a number"}, ParseCase{Kind::Float, "", false, 0, "not a number"},
+        ParseCase{Kind::Bcd, "12345678", true, 12345678, ""}, ParseCase{Kind::Bcd, "0", true, 0, ""},
+        ParseCase{Kind::Bcd, "99999999", true, 99999999, ""}, ParseCase{Kind::Bcd, "123456789", false, 0, "8 digits"},
+        ParseCase{Kind::Bcd, "-1", false, 0, "digits"}, ParseCase{Kind::Bcd, "0x12", false, 0, "digits"}));
 
 TEST(ParseText, FitsTheTagLengthOrIsRefused) {
     Value value;
@@ -84,7 +85,9 @@ struct FormatCase {
     const char *json;
 };
 
-void PrintTo(const FormatCase &c, std::ostream *out) { *out << c.plain; }
+void PrintTo(const FormatCase &c, std::ostream *out) {
+    *out << c.plain;
+}
 
 class FormatValueTest : public ::testing::TestWithParam<FormatCase> {};
 
@@ -99,16 +102,17 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, FormatValueTest,
     ::testing::Values(FormatCase{{Kind::Word, 1234, ""}, "1234 (0x04D2)", "1234", "1234"},
                       FormatCase{{Kind::Word, 0xFFFB, ""}, "65531 (0xFFFB, -5)", "65531", "65531"},
-                      FormatCase{{Kind::Bit, 1, ""}, "1", "1", "1"},
-                      FormatCase{{Kind::TsStatus, 0, ""}, "0", "0", "0"},
+                      FormatCase{{Kind::Bit, 1, ""}, "1", "1", "1"}, FormatCase{{Kind::TsStatus, 0, ""}, "0", "0", "0"},
                       FormatCase{{Kind::Float, 0x41200000, ""}, "10", "10", "10"},
                       FormatCase{{Kind::Float, FloatBits(3.14f), ""}, "3.14", "3.14", "3.14"},
                       FormatCase{{Kind::Float, FloatBits(1.0f / 3.0f), ""}, "0.33333334", "0.33333334", "0.33333334"},
                       FormatCase{{Kind::Float, 0x7FC00000, ""}, "nan", "nan", "\"nan\""},
                       FormatCase{{Kind::Float, 0xFF800000, ""}, "-inf", "-inf", "\"-inf\""},
                       FormatCase{{Kind::Bcd, 12345678, ""}, "12345678", "12345678", "12345678"},
-                      FormatCase{{Kind::Text, 0, std::string("Hi\0\"\\\n\x80", 7)}, "\"Hi\\0\\\"\\\\\\n\\x80\"",
-                                 "Hi\\0\\\"\\\\\\n\\x80", "\"Hi\\u0000\\\"\\\\\\u000A\\u0080\""}));
+                      FormatCase{{Kind::Text, 0, std::string("Hi\0\"\\\n\x80", 7)},
+                                 "\"Hi\\0\\\"\\\\\\n\\x80\"",
+                                 "Hi\\0\\\"\\\\\\n\\x80",
+                                 "\"Hi\\u0000\\\"\\\\\\u000A\\u0080\""}));
 
 TEST(CsvField, QuotesOnlyWhatNeedsIt) {
     EXPECT_EQ(CsvField("1 2 3"), "1 2 3");
