@@ -187,8 +187,8 @@ class Server::Loop {
         }
         if (fate == RequestFate::Busy) {
             if (verdict == Verdict::Answer) {
-                Emit(peer, answer_, BeginAnswer(frame, END_BUSY, answer_, sizeof answer_));
                 Bump(shared_.busySent);
+                Emit(peer, answer_, BeginAnswer(frame, END_BUSY, answer_, sizeof answer_));
             }
             return;
         }
@@ -205,19 +205,22 @@ class Server::Loop {
     void SendAnswer(const Peer &peer, size_t length) {
         const AnswerPlan plan = plan_.OnAnswer();
         if (plan.malformation != Malformation::None) {
-            Emit(peer, spoilt_, Malform(plan.malformation, answer_, length, spoilt_));
             Bump(shared_.malformedSent);
+            Emit(peer, spoilt_, Malform(plan.malformation, answer_, length, spoilt_));
             return;
         }
         if (plan.stale) {
-            Emit(peer, spoilt_, MakeStale(answer_, length, spoilt_));
             Bump(shared_.staleSent);
+            Emit(peer, spoilt_, MakeStale(answer_, length, spoilt_));
         }
-        Emit(peer, answer_, length);
+        // Counted before sending, so that a client holding the answer sees the count.
         Bump(shared_.answered);
         if (plan.duplicate) {
-            Emit(peer, answer_, length);
             Bump(shared_.duplicatesSent);
+        }
+        Emit(peer, answer_, length);
+        if (plan.duplicate) {
+            Emit(peer, answer_, length);
         }
     }
 
