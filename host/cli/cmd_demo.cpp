@@ -104,10 +104,11 @@ int RunDemoSession(const Options &options, const TempFolder &folder) {
         return exitCode;
     }
     PollPlan plan;
-    for (const std::string &text : DemoTags()) {
+    for (const DemoTag &tag : DemoTags()) {
         PollEntry entry;
         std::string why;
-        ParsePollEntry(text, std::nullopt, &entry, &why);
+        ParsePollEntry(tag.entry, std::nullopt, &entry, &why);
+        entry.note = tag.what;
         plan.entries.push_back(entry);
     }
     std::vector<PollEntry> writeTags;

@@ -96,9 +96,19 @@ std::vector<std::string> DemoAnimatedWords() {
     return {"DM:100", "TIM:5"};
 }
 
-std::vector<std::string> DemoTags() {
-    return {"01DM00100",    "01DM00101", "01DM0010203", "01DM00104F", "01DM00106B",
-            "01DM00110S12", "01HR00010", "01TS00005",   "01TV00005",  "01DM00130:4"};
+std::vector<DemoTag> DemoTags() {
+    return {
+        {"01DM00100", "word, counted up by finsim"},
+        {"01DM00101", "word"},
+        {"01DM0010203", "bit 3 of DM 102, written by the demo"},
+        {"01DM00104F", "float, written by the demo"},
+        {"01DM00106B", "8-digit BCD"},
+        {"01DM00110S12", "text of 12 characters"},
+        {"01HR00010", "holding relay word"},
+        {"01TS00005", "timer 5 flag, written by the demo"},
+        {"01TV00005", "timer 5 value, counted up by finsim"},
+        {"01DM00130:4", "block of 4 words"},
+    };
 }
 
 std::vector<DemoWrite> DemoWritesForRound(int round) {

@@ -35,8 +35,12 @@ std::string DemoStationFile();
 std::string DemoRoutingFile(bool tcp, int port);
 // The words finsim counts up by itself, as --animate arguments.
 std::vector<std::string> DemoAnimatedWords();
-// The tags the demo polls, as poll entries (TAG or TAG:N).
-std::vector<std::string> DemoTags();
+// The tags the demo polls, as poll entries (TAG or TAG:N), with what each is.
+struct DemoTag {
+    const char *entry;
+    const char *what;
+};
+std::vector<DemoTag> DemoTags();
 
 struct DemoWrite {
     std::string tag;

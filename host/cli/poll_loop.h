@@ -14,6 +14,7 @@ namespace kelomr {
 
 struct PollEntry {
     std::string name; // as the user wrote it: TAG or TAG:N
+    std::string note; // what the tag is, for the table
     TagRequest request;
     Tag tag;
     int checkResult = RC_OK;

@@ -124,6 +124,7 @@ class TableOutput : public PollOutput {
         nameWidth_ = 12;
         for (const PollEntry &entry : entries_) {
             nameWidth_ = std::max(nameWidth_, entry.name.size());
+            noteWidth_ = std::max(noteWidth_, entry.note.size());
         }
         std::fprintf(out_, "\x1b[2J\x1b[?25l");
     }
@@ -143,14 +144,15 @@ class TableOutput : public PollOutput {
     void Redraw() {
         TerminalSize terminal = SizeOf(out_);
         size_t columns = terminal.columns;
-        constexpr size_t fixed = 2 + 13 + 2 + 10 + 2 + 7;
+        size_t fixed = 2 + 13 + 2 + 10 + 2 + 7 + (noteWidth_ > 0 ? 2 + noteWidth_ : 0);
         size_t valueWidth = columns > nameWidth_ + fixed + 10 ? columns - nameWidth_ - fixed - 1 : 10;
         std::string screen = "\x1b[H";
         screen += Fit(title_ + "   round " + std::to_string(round_) + "   " + TimeOfDay(time_) + "   Ctrl-C stops",
                       columns - 1) +
                   CLEAR_LINE + "\n" + CLEAR_LINE + "\n";
         screen += BOLD + Fit("TAG", nameWidth_) + "  " + Fit("VALUE", valueWidth) + "  " + Fit("RESULT", 13) + "  " +
-                  Fit("LATENCY", 10) + "  CHANGES" + RESET + CLEAR_LINE + "\n";
+                  Fit("LATENCY", 10) + "  " + Fit("CHANGES", 7) + (noteWidth_ > 0 ? "  WHAT" : "") + RESET +
+                  CLEAR_LINE + "\n";
         // Rows beyond the screen would scroll the table away from its place.
         size_t around = LINES_ABOVE_ROWS + LINES_BELOW_ROWS + log_.Recent().size();
         size_t room = terminal.rows > around + 2 ? terminal.rows - around : 2;
@@ -178,7 +180,7 @@ class TableOutput : public PollOutput {
         std::string latency = entry.Usable() ? Latency(entry) + " ms" : "";
         return Fit(entry.name, nameWidth_) + "  " + valueStyle + Fit(value, valueWidth) + RESET + "  " +
                (result == RC_OK ? GOOD : BAD) + Fit(ResultName(result), 13) + RESET + "  " + Fit(latency, 10) + "  " +
-               std::to_string(entry.changes);
+               Fit(std::to_string(entry.changes), 7) + (noteWidth_ > 0 ? "  " + entry.note : "");
     }
 
     std::FILE *out_;
@@ -186,6 +188,7 @@ class TableOutput : public PollOutput {
     std::string title_;
     const std::vector<PollEntry> &entries_;
     size_t nameWidth_;
+    size_t noteWidth_ = 0;
     int round_ = 0;
     WallTime time_{};
 };
