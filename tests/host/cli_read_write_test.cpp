@@ -2,6 +2,7 @@
 // info, reads of every kind of value, writes checked in the controller's
 // memory, and the messages and exit codes of the ways it goes wrong.
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -99,6 +100,25 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"01DM00120:3", "01DM00120     7 (0x0007)\n01DM00121     8 (0x0008)\n01DM00122     9 (0x0009)\n"},
         ReadCase{"01DM00130F:2", "01DM00130F    1.5\n01DM00132F    -2.5\n"},
         ReadCase{"01TS00005:2", "01TS00005     1\n01TS00006     0\n"}));
+
+TEST_F(KelomrTest, ReadsTheValueAFinsimProgramHoldsFromTheCurrentFolder) {
+    WriteFile(folder_ + "/memory.img", "# preset\nDM 100 4711\n");
+    ChildRun finsim({BuiltPrograms::Finsim(), "--udp", "0", "--no-tcp", "--image", folder_ + "/memory.img",
+                     "--ready-file", folder_ + "/ready"},
+                    {});
+    ASSERT_TRUE(finsim.WaitForOutput("finsim: ready", 20s)) << finsim.OutputSoFar();
+    std::string ready = ReadFile(folder_ + "/ready");
+    ASSERT_EQ(ready.rfind("udp ", 0), 0u) << ready;
+    RouteTo("udp", std::stoi(ready.substr(4)));
+
+    RunSettings here;
+    here.folder = folder_;
+    RunOutcome run = RunToEnd({BuiltPrograms::Kelomr(), "read", "01DM00100"}, here);
+    finsim.Signal(SIGTERM);
+    EXPECT_EQ(finsim.Finish(20s).exitCode, 0);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "01DM00100     4711 (0x1267)\n");
+}
 
 TEST_F(KelomrTest, ReadsSeveralTagsInOneStartAndShowsTheDriversTexts) {
     Preset(CS_DM, 100, {1, 2});
