@@ -11,7 +11,9 @@ namespace {
 constexpr int UNTERMINATED_LINE_MINIMUM = 10;
 constexpr int ADDRESS_TEXT_LIMIT = STATION_ADDRESS_SIZE - 1; // keeps its terminator
 
-bool IsKept(int character) { return static_cast<signed char>(character) > 32; }
+bool IsKept(int character) {
+    return static_cast<signed char>(character) > 32;
+}
 
 void UpperCaseInPlace(char *text) {
     for (; *text != '\0'; ++text) {
@@ -93,7 +95,9 @@ bool ReadIntFile(InstanceData *instance, int32_t instanceNumber) {
         // gateway and the command composition to stop at: such a line is
         // refused and the station keeps what it had.
         if (strlen(text) > static_cast<size_t>(ADDRESS_TEXT_LIMIT)) {
-            err(LOG_DRIVER, "KELOMR: ReadIntFile() Station #%0d Network/Node/Unit Address ' %s ' is too long (at most %d characters), line ignored",
+            err(LOG_DRIVER,
+                "KELOMR: ReadIntFile() Station #%0d Network/Node/Unit Address ' %s ' is too long (at most %d "
+                "characters), line ignored",
                 station, text, ADDRESS_TEXT_LIMIT);
             continue;
         }

@@ -21,22 +21,22 @@ struct DispatchEntry {
 constexpr int LAST_FUNCTION = FN_SET_PORT;
 
 constexpr DispatchEntry DISPATCH[LAST_FUNCTION + 1] = {
-    {nullptr, NEEDS_NOTHING},           // 0
-    {StartDriver, NEEDS_BOTH},          // FN_START
-    {NoOperation, NEEDS_NOTHING},       // FN_NOP
-    {CheckTagAddress, NEEDS_BOTH},      // FN_CHECK_TAG
-    {CheckBlockAddress, NEEDS_BOTH},    // FN_CHECK_BLOCK
-    {ReadTag, NEEDS_BOTH},              // FN_READ_TAG
-    {BlockRead, NEEDS_BOTH},            // FN_READ_BLOCK
-    {WriteTag, NEEDS_BOTH},             // FN_WRITE_TAG
-    {nullptr, NEEDS_NOTHING},           // 8
-    {nullptr, NEEDS_NOTHING},           // 9
-    {BlockWrite, NEEDS_BOTH},           // FN_WRITE_BLOCK
-    {StopDriver, NEEDS_INSTANCE},       // FN_STOP
-    {ClosePort, NEEDS_INSTANCE},        // FN_CLOSE_PORT
-    {OpenPort, NEEDS_INSTANCE},         // FN_OPEN_PORT
-    {GetDriverInfo, NEEDS_PARAMS},      // FN_DRIVER_INFO
-    {SetPort, NEEDS_BOTH},              // FN_SET_PORT
+    {nullptr, NEEDS_NOTHING},        // 0
+    {StartDriver, NEEDS_BOTH},       // FN_START
+    {NoOperation, NEEDS_NOTHING},    // FN_NOP
+    {CheckTagAddress, NEEDS_BOTH},   // FN_CHECK_TAG
+    {CheckBlockAddress, NEEDS_BOTH}, // FN_CHECK_BLOCK
+    {ReadTag, NEEDS_BOTH},           // FN_READ_TAG
+    {BlockRead, NEEDS_BOTH},         // FN_READ_BLOCK
+    {WriteTag, NEEDS_BOTH},          // FN_WRITE_TAG
+    {nullptr, NEEDS_NOTHING},        // 8
+    {nullptr, NEEDS_NOTHING},        // 9
+    {BlockWrite, NEEDS_BOTH},        // FN_WRITE_BLOCK
+    {StopDriver, NEEDS_INSTANCE},    // FN_STOP
+    {ClosePort, NEEDS_INSTANCE},     // FN_CLOSE_PORT
+    {OpenPort, NEEDS_INSTANCE},      // FN_OPEN_PORT
+    {GetDriverInfo, NEEDS_PARAMS},   // FN_DRIVER_INFO
+    {SetPort, NEEDS_BOTH},           // FN_SET_PORT
 };
 
 bool HasWhatItNeeds(const CallBlock *block, uint8_t needs) {
@@ -48,7 +48,9 @@ bool HasWhatItNeeds(const CallBlock *block, uint8_t needs) {
 
 } // namespace
 
-int32_t NoOperation(const CallBlock *) { return RC_OK; }
+int32_t NoOperation(const CallBlock *) {
+    return RC_OK;
+}
 
 extern "C" int32_t KelMain(CallBlock *block) {
     if (block == nullptr || block->function < 0 || block->function > LAST_FUNCTION) {

@@ -72,7 +72,7 @@ void PrepareTransfer(const CallBlock *block) {
 int32_t BlockRead(const CallBlock *block) {
     IoRequest *request = RequestOf(block);
     TagLogCopy tag;
-    if (!AcceptTransferRequest(request, TRANSFER_READ, "BlockRead", &tag)) {
+    if (!AcceptTransferRequest(block, TRANSFER_READ, "BlockRead", &tag)) {
         return RC_ITEM_ERROR;
     }
     err(LOG_DETAIL,
@@ -97,9 +97,8 @@ int32_t BlockRead(const CallBlock *block) {
 }
 
 int32_t BlockWrite(const CallBlock *block) {
-    IoRequest *request = RequestOf(block);
     TagLogCopy tag;
-    if (!AcceptTransferRequest(request, TRANSFER_WRITE, "BlockWrite", &tag)) {
+    if (!AcceptTransferRequest(block, TRANSFER_WRITE, "BlockWrite", &tag)) {
         return RC_ITEM_ERROR;
     }
     PrepareTransfer(block);

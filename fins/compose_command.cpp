@@ -61,12 +61,6 @@ uint32_t WordsPerItem(int32_t areaFlags) {
     return (areaFlags & (FMT_FLOAT32 | FMT_BCD32)) != 0 ? 2 : 1;
 }
 
-uint32_t WordAddressOf(const InstanceData *instance, const TagAddress &tag) {
-    int32_t area = tag.areaFlags & AREA_INDEX_MASK;
-    const uint16_t *offsets = instance->isCs1[tag.station] != 0 ? AREA_WORD_OFFSETS_CS1 : AREA_WORD_OFFSETS_CLASSIC;
-    return static_cast<uint32_t>(tag.address) * WordsPerItem(tag.areaFlags) + offsets[area];
-}
-
 void PutBigEndian16(uint8_t *bytes, uint32_t value) {
     bytes[0] = static_cast<uint8_t>(value >> 8);
     bytes[1] = static_cast<uint8_t>(value);
@@ -81,12 +75,20 @@ void ComposeCommand(const CallBlock *block, uint8_t src, uint32_t elements) {
     command[0] = MRC_MEMORY_AREA;
     command[1] = src;
     command[2] = codes[tag.areaFlags & AREA_INDEX_MASK];
-    PutBigEndian16(command + 3, WordAddressOf(instance, tag));
+    PutBigEndian16(command + 3, static_cast<uint32_t>(WordAddressOf(instance, tag)));
     command[5] = 0x00; // whole words: single bits are picked out after the exchange
     PutBigEndian16(command + 6, elements);
 }
 
 } // namespace
+
+int64_t WordAddressOf(const InstanceData *instance, const TagAddress &tag) {
+    int32_t area = tag.areaFlags & AREA_INDEX_MASK;
+    const uint16_t *offsets = instance->isCs1[tag.station] != 0 ? AREA_WORD_OFFSETS_CS1 : AREA_WORD_OFFSETS_CLASSIC;
+    // A text item's word address is in bits 0 to 23 until it is unpacked.
+    int64_t address = (tag.areaFlags & FMT_TEXT) != 0 ? (tag.address & 0xFFFFFF) : tag.address;
+    return address * WordsPerItem(tag.areaFlags) + offsets[area];
+}
 
 void ScanStationAddress(const char *text, uint8_t *destination) {
     char bounded[STATION_ADDRESS_SIZE + 1];

@@ -13,6 +13,11 @@
 int32_t ComposeReadCommand(const CallBlock *block);
 int32_t ComposeWriteCommand(const CallBlock *block);
 
+// The beginning word address the command carries for the request's item:
+// doubled for 32-bit items, with the LR, HR and AR offsets of the station's
+// kind. A FINS command holds 16 bits of it.
+int64_t WordAddressOf(const InstanceData *instance, const TagAddress &tag);
+
 // The FINS network, node and unit numbers of a "network.node.unit" text of at
 // most STATION_ADDRESS_SIZE characters, each cut to its low 8 bits; numbers
 // the text does not hold are 0.

@@ -4,6 +4,7 @@
 
 #include "driver/log.h"
 #include "fins/area_codes.h"
+#include "fins/compose_command.h"
 #include "fins/value_conversion.h"
 
 namespace {
@@ -12,6 +13,7 @@ enum RequestFault : uint8_t {
     FAULT_NONE,
     FAULT_STATION,
     FAULT_AREA,
+    FAULT_ADDRESS,
     FAULT_TEXT_LENGTH,
     FAULT_COUNT,
     FAULT_TOO_LARGE,
@@ -26,6 +28,7 @@ constexpr const char *FAULT_TEXTS[] = {
     "",
     "KelOMR: %s() tag '%s' refused: station %d is not 1 to 99",
     "KelOMR: %s() tag '%s' refused: area index %d is not 1 to 25",
+    "KelOMR: %s() tag '%s' refused: word address %d is beyond the 16 bits of a FINS address",
     "KelOMR: %s() tag '%s' refused: text length %d",
     "KelOMR: %s() tag '%s' refused: count %d is negative",
     "KelOMR: %s() tag '%s' refused: %d items do not fit the transfer buffers",
@@ -44,7 +47,9 @@ constexpr int32_t RESPONSE_DATA_SIZE = RESPONSE_SIZE - 4; // after MRC, SRC, MRE
 
 constexpr int32_t DATA_CAPACITY[] = {RESPONSE_DATA_SIZE, WRITE_DATA_SIZE}; // by TransferDirection
 
-Finding ExamineTransfer(const IoRequest *request, TransferDirection direction) {
+constexpr int64_t LAST_FINS_WORD_ADDRESS = 0xFFFF;
+
+Finding ExamineTransfer(const InstanceData *instance, const IoRequest *request, TransferDirection direction) {
     const TagAddress &tag = request->tag;
     if (tag.station < STATION_FIRST || tag.station > STATION_LAST) {
         return {FAULT_STATION, tag.station};
@@ -52,6 +57,12 @@ Finding ExamineTransfer(const IoRequest *request, TransferDirection direction) {
     int32_t area = tag.areaFlags & AREA_INDEX_MASK;
     if (area < AREA_FIRST || area > AREA_LAST) {
         return {FAULT_AREA, area};
+    }
+    // Dropping the high bits would read or write other words than the host
+    // named; a controller refuses such an address, and so does the driver.
+    int64_t wordAddress = WordAddressOf(instance, tag);
+    if (wordAddress < 0 || wordAddress > LAST_FINS_WORD_ADDRESS) {
+        return {FAULT_ADDRESS, static_cast<int32_t>(wordAddress)};
     }
     ItemKind kind = ItemKindOf(tag.areaFlags);
     int32_t count = ItemCountOf(request);
@@ -124,10 +135,11 @@ void UnpackTextItem(IoRequest *request) {
     }
 }
 
-bool AcceptTransferRequest(const IoRequest *request, TransferDirection direction, const char *operation,
+bool AcceptTransferRequest(const CallBlock *block, TransferDirection direction, const char *operation,
                            TagLogCopy *tag) {
+    const IoRequest *request = RequestOf(block);
     CopyTagText(request, tag);
-    return Accept(ExamineTransfer(request, direction), operation, tag->text);
+    return Accept(ExamineTransfer(block->instance, request, direction), operation, tag->text);
 }
 
 bool AcceptSingleItemRequest(const IoRequest *request, const char *operation) {

@@ -35,8 +35,8 @@ void UnpackTextItem(IoRequest *request);
 // Fills the log copy of the tag text, then answers false, after a log text
 // naming the fault, for a request whose station, area index, count, text
 // length or value area would take a transfer outside its buffers or the
-// host's.
-bool AcceptTransferRequest(const IoRequest *request, TransferDirection direction, const char *operation,
+// host's, or whose word address a FINS command cannot carry.
+bool AcceptTransferRequest(const CallBlock *block, TransferDirection direction, const char *operation,
                            TagLogCopy *tag);
 
 // The same for single items: a bit number must be 0 to 15, on a 16-bit item,

@@ -65,7 +65,7 @@ TEST_F(ComposeTest, CommandBytes) {
          1,
          {1, 2, 0x82, 0, 0x32, 0, 0, 5},
          18},
-        {"address keeps its low 16 bits", CLASSIC, FN_READ_BLOCK, 1, 70000, 1, {1, 1, 0x82, 0x11, 0x70, 0, 0, 1}, 8},
+        {"highest word address", CLASSIC, FN_READ_BLOCK, 1, 65535, 1, {1, 1, 0x82, 0xFF, 0xFF, 0, 0, 1}, 8},
         {"TS write, 3 items", CLASSIC, FN_WRITE_BLOCK, 7, 0, 3, {1, 2, 0x01, 0, 0, 0, 0, 3}, 11},
         {"word write, 500 items", CS1, FN_WRITE_BLOCK, 1, 0, 500, {1, 2, 0x82, 0, 0, 0, 0x01, 0xF4}, 1008},
         {"count 0", CLASSIC, FN_READ_BLOCK, 1, 0, 0, {1, 1, 0x82, 0, 0, 0, 0, 0}, 8},
