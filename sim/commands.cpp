@@ -16,6 +16,8 @@ constexpr size_t kMaxMultipleItems = 167;
 constexpr size_t kNameBytes = 20;
 constexpr size_t kSystemBytes = 40;
 constexpr size_t kAreaDataBytes = 12;
+constexpr size_t kBusUnitBytes = 64; // CPU bus unit configuration: none fitted
+constexpr size_t kUnitInfoBytes = 2; // SYSMAC BUS masters, racks
 constexpr size_t kStatusBytes = 26;
 
 // The answer's data part; handlers append to it and never write past room.
@@ -163,7 +165,7 @@ void PutAreaData(const NodeMemory &node, Reply &reply) {
     reply.Zeros(2);
 }
 
-// No parameter: everything; 00: the unit's names; 01: the area data.
+// No parameter: everything; 00: the unit's names; 01: the area and unit data.
 uint16_t ControllerDataRead(NodeMemory &node, const uint8_t *params, size_t length, Reply &reply) {
     if (length > 1) {
         return END_TOO_LONG;
@@ -171,7 +173,7 @@ uint16_t ControllerDataRead(NodeMemory &node, const uint8_t *params, size_t leng
     if (length == 1 && params[0] > 1) {
         return END_PARAMETER;
     }
-    if (!reply.Fits(kNameBytes * 2 + kSystemBytes + kAreaDataBytes)) {
+    if (!reply.Fits(kNameBytes * 2 + kSystemBytes + kAreaDataBytes + kBusUnitBytes + kUnitInfoBytes)) {
         return END_RESPONSE_TOO_LONG;
     }
     if (length == 0 || params[0] == 0) {
@@ -179,6 +181,7 @@ uint16_t ControllerDataRead(NodeMemory &node, const uint8_t *params, size_t leng
     }
     if (length == 0 || params[0] == 1) {
         PutAreaData(node, reply);
+        reply.Zeros(kBusUnitBytes + kUnitInfoBytes);
     }
     return END_NORMAL;
 }

@@ -228,12 +228,12 @@ TEST_F(CommandTest, ControllerDataAndStatus) {
     const Bytes all = Handle(Command(0x05, 0x01, {}, kCs));
     ASSERT_EQ(EndCode(all), 0x0000);
     const Bytes data = AnswerData(all);
-    ASSERT_EQ(data.size(), 92u);
+    ASSERT_EQ(data.size(), 158u);
     EXPECT_EQ(std::string(data.begin(), data.begin() + 20), "CS1H-CPU67H         ");
     EXPECT_EQ(data[20], 'V');
     EXPECT_EQ(data[80 + 6], 13) << "EM banks of a CS node";
     EXPECT_EQ(AnswerData(Handle(Command(0x05, 0x01, {0x00}, kCs))).size(), 80u);
-    EXPECT_EQ(AnswerData(Handle(Command(0x05, 0x01, {0x01}, kCs))).size(), 12u);
+    EXPECT_EQ(AnswerData(Handle(Command(0x05, 0x01, {0x01}, kCs))).size(), 78u);
     const Bytes classic = AnswerData(Handle(Command(0x05, 0x01, {0x00}, kClassic)));
     EXPECT_EQ(std::string(classic.begin(), classic.begin() + 6), "CV1000");
 
