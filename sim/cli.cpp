@@ -69,6 +69,17 @@ bool ToAnimation(const std::string &text, Animation *animation) {
     return true;
 }
 
+// For the repeatable options.
+template <typename T>
+bool Append(std::vector<T> *list, const std::string &text, bool (*parse)(const std::string &, T *)) {
+    T item{};
+    if (!parse(text, &item)) {
+        return false;
+    }
+    list->push_back(item);
+    return true;
+}
+
 struct Flag {
     const char *name;
     const char *meaning; // "what VALUE must be", null for a switch
@@ -95,14 +106,7 @@ const std::vector<Flag> &Flags() {
              return true;
          }},
         {"--node", "NET.NODE[:cs|:cv], network 0-127, node 1-254",
-         [](Options &o, const std::string &v) {
-             NodeConfig node{};
-             if (!ToNode(v, &node)) {
-                 return false;
-             }
-             o.nodes.push_back(node);
-             return true;
-         }},
+         [](Options &o, const std::string &v) { return Append(&o.nodes, v, ToNode); }},
         {"--image", "a file",
          [](Options &o, const std::string &v) {
              o.image = v;
@@ -142,14 +146,7 @@ const std::vector<Flag> &Flags() {
              return true;
          }},
         {"--animate", "AREA:ADDRESS",
-         [](Options &o, const std::string &v) {
-             Animation animation{};
-             if (!ToAnimation(v, &animation)) {
-                 return false;
-             }
-             o.animations.push_back(animation);
-             return true;
-         }},
+         [](Options &o, const std::string &v) { return Append(&o.animations, v, ToAnimation); }},
     };
     return flags;
 }

@@ -320,3 +320,35 @@ TEST(MemoryAccess, HostSideChecks) {
 }
 
 } // namespace
+
+namespace {
+
+// Hostile frames: every command code the simulator knows, random parameter
+// bytes of any length. The sanitizer build turns a stray read into a failure.
+TEST(HostileFrames, AnswersStayInsideTheirBuffer) {
+    finsim::Simulator simulator({{0, 1, Series::Cs}, {0, 2, Series::Classic}});
+    const uint8_t commands[][2] = {{1, 1}, {1, 2}, {1, 3}, {1, 4}, {5, 1}, {6, 1}, {1, 9}};
+    uint32_t state = 2024;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<uint8_t>(state >> 24);
+    };
+    for (int round = 0; round < 20000; ++round) {
+        const uint8_t *code = commands[round % 7];
+        Bytes params(next() % 32 + (round % 50 == 0 ? 2100 : 0));
+        for (uint8_t &b : params) {
+            b = next();
+        }
+        if (params.size() >= 6 && round % 2 == 0) {
+            params[0] = round % 4 == 0 ? 0x82 : 0x30; // reach the range checks more often
+        }
+        const Bytes frame = Command(code[0], code[1], params, Address{0, static_cast<uint8_t>(1 + round % 2), 0});
+        const size_t capacity = round % 3 == 0 ? 14 + next() % 40 : 2048;
+        std::vector<uint8_t> answer(capacity);
+        const size_t length = simulator.HandleFrame(frame.data(), frame.size(), answer.data(), answer.size());
+        ASSERT_GE(length, 14u);
+        ASSERT_LE(length, capacity);
+    }
+}
+
+} // namespace
