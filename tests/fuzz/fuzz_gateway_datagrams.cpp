@@ -18,22 +18,14 @@
 #include <cstring>
 #include <string>
 
-#include "fins/gateway.h"
+#include "tests/fuzz/gateway_unit.h"
 
 namespace {
 
-constexpr int32_t CAPACITY = 64; // small, so long datagrams must be refused
-constexpr uint8_t DESTINATION[3] = {0, 1, 0};
-constexpr uint8_t COMMAND[8] = {0x01, 0x01, 0x82, 0x00, 0x64, 0x00, 0x00, 0x01};
+using namespace gateway_fuzz;
 
 int peer = -1;
 GwUnitHandle unit = 0;
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 uint16_t BindPeer() {
     peer = socket(AF_INET, SOCK_DGRAM, 0);
@@ -52,17 +44,7 @@ uint16_t BindPeer() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    uint16_t port = BindPeer();
-    char config[] = "/tmp/kelomr-fuzz-gw-XXXXXX";
-    int file = mkstemp(config);
-    std::string text = "local 0.250.0\nroute 0.1 udp 127.0.0.1:" + std::to_string(port) + "\n";
-    Check(file >= 0 && write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
-    close(file);
-    setenv("FINSGW_CONFIG", config, 1);
-    GwOpenService(1, 0);
-    unit = GwOpenUnit("0.1.0");
-    unlink(config);
-    Check(unit != 0);
+    unit = OpenUnitTo("udp", BindPeer());
     return 0;
 }
 
@@ -96,18 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         at += length;
     }
 
-    uint8_t received[20];
-    uint8_t response[CAPACITY + 16];
-    std::memset(response, 0xA5, sizeof response);
-    int32_t result = GwReceive(unit, received, response, CAPACITY, 2);
-    Check(result <= CAPACITY);
-    for (size_t i = CAPACITY; i < sizeof response; ++i) {
-        Check(response[i] == 0xA5);
-    }
-    if (result >= 0) {
-        Check(received[9] == sent[9]);                                    // its service id
-        Check(std::memcmp(received + 6, DESTINATION, 3) == 0);            // from the destination
-        Check(result >= 2 && response[0] == 0x01 && response[1] == 0x01); // to this command
-    }
+    ReceiveAndCheck(unit, header, 2);
     return 0;
 }

@@ -9,11 +9,9 @@
 // capacity, or takes a frame that is not the answer to the command sent.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,24 +21,17 @@
 #include <thread>
 #include <vector>
 
-#include "fins/gateway.h"
+#include "tests/fuzz/gateway_unit.h"
 
 namespace {
 
-constexpr int32_t CAPACITY = 64;
-constexpr uint8_t DESTINATION[3] = {0, 1, 0};
-constexpr uint8_t COMMAND[8] = {0x01, 0x01, 0x82, 0x00, 0x64, 0x00, 0x00, 0x01};
+using namespace gateway_fuzz;
+
 constexpr size_t SID_IN_STREAM = 16 + 9; // after the FINS/TCP envelope
 
 std::mutex lock;
 std::vector<uint8_t> payload;
 GwUnitHandle unit = 0;
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // Answers every command of every connection with the current payload.
 void Serve(int listener) {
@@ -88,16 +79,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     Check(bind(listener, reinterpret_cast<sockaddr *>(&address), size) == 0 && listen(listener, 8) == 0 &&
           getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size) == 0);
     std::thread(Serve, listener).detach();
-    char config[] = "/tmp/kelomr-fuzz-gw-XXXXXX";
-    int file = mkstemp(config);
-    std::string text = "local 0.250.0\nroute 0.1 tcp 127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "\n";
-    Check(file >= 0 && write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
-    close(file);
-    setenv("FINSGW_CONFIG", config, 1);
-    GwOpenService(1, 0);
-    unit = GwOpenUnit("0.1.0");
-    unlink(config);
-    Check(unit != 0);
+    unit = OpenUnitTo("tcp", ntohs(address.sin_port));
     return 0;
 }
 
@@ -111,17 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (GwSend(unit, header, COMMAND, sizeof COMMAND) < 0) {
         return 0;
     }
-    uint8_t received[20];
-    uint8_t response[CAPACITY + 16];
-    std::memset(response, 0xA5, sizeof response);
-    int32_t result = GwReceive(unit, received, response, CAPACITY, 20);
-    Check(result <= CAPACITY);
-    for (size_t i = CAPACITY; i < sizeof response; ++i) {
-        Check(response[i] == 0xA5);
-    }
-    if (result >= 0) {
-        Check(received[9] == header[9]);
-        Check(result >= 2 && response[0] == 0x01 && response[1] == 0x01);
-    }
+    ReceiveAndCheck(unit, header, 20);
     return 0;
 }
