@@ -1,6 +1,8 @@
 #include "gateway/deadline.h"
 
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 
 #include <cerrno>
 
@@ -37,6 +39,27 @@ WaitResult WaitFor(int fd, short events, const Deadline &deadline) {
         }
         if (errno != EINTR) {
             return WaitResult::FAILED;
+        }
+    }
+}
+
+ssize_t ReceiveBefore(int fd, void *buffer, size_t capacity, int flags, const Deadline &deadline, int *armedMs) {
+    for (;;) {
+        int left = deadline.RemainingMs();
+        if (left == 0) {
+            // A time-out of 0 would wait for ever: take only what is there.
+            return recv(fd, buffer, capacity, flags | MSG_DONTWAIT);
+        }
+        if (left != *armedMs) {
+            timeval limit{left / 1000, (left % 1000) * 1000};
+            if (setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+                return -1;
+            }
+            *armedMs = left;
+        }
+        ssize_t count = recv(fd, buffer, capacity, flags);
+        if (count >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            return count;
         }
     }
 }

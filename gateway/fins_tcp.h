@@ -51,6 +51,8 @@ class TcpMessageReader {
     Status Next(TcpMessage *message);
     // The length field refused with BAD_LENGTH: shorter than its own fields or beyond the largest FINS frame.
     uint32_t RefusedLength() const { return refusedLength_; }
+    // Bytes read and not yet taken as messages.
+    size_t Buffered() const { return end_ - begin_; }
     void Clear();
 
   private:

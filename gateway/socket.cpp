@@ -1,6 +1,7 @@
 #include "gateway/socket.h"
 
 #include <netdb.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,8 +33,13 @@ int Socket::Release() {
     return fd;
 }
 
-Socket OpenSocket(int type) {
-    return Socket(socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+Socket OpenSocket(int type, bool blocking) {
+    return Socket(socket(AF_INET, type | (blocking ? 0 : SOCK_NONBLOCK) | SOCK_CLOEXEC, 0));
+}
+
+bool MakeBlocking(int fd) {
+    int off = 0;
+    return ioctl(fd, FIONBIO, &off) == 0;
 }
 
 bool ResolvePeer(const std::string &host, uint16_t port, const std::string &label, sockaddr_in *peer) {

@@ -27,9 +27,12 @@ class Socket {
     int fd_ = -1;
 };
 
-// A non-blocking, close-on-exec socket of the given type; -1 in the Socket
-// with errno set on failure.
-Socket OpenSocket(int type);
+// A close-on-exec socket of the given type, non-blocking unless asked
+// otherwise; -1 in the Socket with errno set on failure.
+Socket OpenSocket(int type, bool blocking = false);
+
+// Lets receives on the socket wait (sends keep MSG_DONTWAIT); false with errno.
+bool MakeBlocking(int fd);
 
 // Resolves host (numeric IPv4 or a name) to an IPv4 address with port; on
 // failure fails with a message naming label and host.

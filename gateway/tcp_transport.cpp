@@ -3,6 +3,11 @@
 // assign a client node, then FINS frames in FINS/TCP messages. Connecting,
 // the exchange and the rest of a send that did not fit at once are finished
 // inside Receive, so they all end within the caller's receive time-out.
+// Once connected the socket blocks in receives, bounded by its receive
+// time-out, and sends never wait: a ready exchange costs one send and one
+// receive call. A controller may close a connection while it stands idle
+// (after a restart, or its own idle time-out); the frame that finds it closed
+// before any byte of an answer came goes again, once, on a new connection.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -36,13 +41,17 @@ class TcpTransport final : public Transport {
 
     bool StartConnect();
     bool FinishConnect(const Deadline &deadline);
+    bool Connected();
     bool SendNodeRequest();
     bool FinishNodeExchange(const Deadline &deadline);
     bool TakeNodeAnswer(const TcpMessage &message);
     bool Flush(const Deadline *deadline);
+    bool Deliver(const Deadline &deadline);
+    void TakeFrame();
+    bool ClosedWhileIdle(ReadResult result, int error) const;
+    bool Resend(const Deadline &deadline);
     Received NextFrame(uint8_t *buffer, size_t capacity, const Deadline &deadline);
     ReadResult ReadMore(const Deadline &deadline);
-    bool PeerHasClosed() const;
     void Drop();
     bool DropAndFail(int error, const char *what);
     bool DropUnreadable(TcpMessageReader::Status status);
@@ -58,24 +67,40 @@ class TcpTransport final : public Transport {
     uint8_t *pending_ = nullptr;
     size_t pendingLength_ = 0;
     size_t pendingSent_ = 0;
+    // The frame of the last Send, and whether it may go again: it went out
+    // on a connection made before it, and no answer byte has come since.
+    uint8_t *frame_ = nullptr;
+    size_t frameLength_ = 0;
+    bool resendable_ = false;
     uint8_t prefix_[TCP_HEADER_SIZE] = {};
+    int armedMs_ = -1; // the socket's receive time-out as set last
 };
 
 int TcpTransport::Send(uint8_t *frame, size_t length) {
     // Half a message on the wire leaves the stream out of step: start afresh.
-    if (state_ == State::READY && (pendingSent_ > 0 || PeerHasClosed())) {
+    if (state_ == State::READY && pendingSent_ > 0) {
         Drop();
     }
+    frame_ = frame;
+    frameLength_ = length;
+    resendable_ = state_ == State::READY;
     if (state_ == State::CLOSED && !StartConnect()) {
         return -1;
     }
-    pending_ = frame;
-    pendingLength_ = length;
-    pendingSent_ = 0;
-    if (state_ == State::READY && !Flush(nullptr)) {
+    TakeFrame();
+    if (state_ != State::READY || Flush(nullptr)) {
+        return 0;
+    }
+    // A reset that came while the connection stood idle: a new one takes the frame.
+    if (!resendable_ || (errno != EPIPE && errno != ECONNRESET)) {
         return -1;
     }
-    return 0;
+    resendable_ = false;
+    if (!StartConnect()) {
+        return -1;
+    }
+    TakeFrame();
+    return state_ != State::READY || Flush(nullptr) ? 0 : -1;
 }
 
 Received TcpTransport::Receive(uint8_t *buffer, size_t capacity, const Deadline &deadline) {
@@ -83,21 +108,49 @@ Received TcpTransport::Receive(uint8_t *buffer, size_t capacity, const Deadline 
         FailWithErrno(ENOTCONN, setup_.label);
         return {Arrival::FAILED, 0};
     }
-    if ((state_ == State::CONNECTING && !FinishConnect(deadline)) ||
-        (state_ == State::EXCHANGING_NODES && !FinishNodeExchange(deadline)) ||
-        (pending_ != nullptr && !Flush(&deadline))) {
+    if (!Deliver(deadline)) {
         return {Arrival::FAILED, 0};
     }
     return NextFrame(buffer, capacity, deadline);
 }
 
+// Finishes the connection, the node exchange and the frame that Send began.
+bool TcpTransport::Deliver(const Deadline &deadline) {
+    return !((state_ == State::CONNECTING && !FinishConnect(deadline)) ||
+             (state_ == State::EXCHANGING_NODES && !FinishNodeExchange(deadline)) ||
+             (pending_ != nullptr && !Flush(&deadline)));
+}
+
+void TcpTransport::TakeFrame() {
+    pending_ = frame_;
+    pendingLength_ = frameLength_;
+    pendingSent_ = 0;
+}
+
+bool TcpTransport::ClosedWhileIdle(ReadResult result, int error) const {
+    bool closed =
+        result == ReadResult::CLOSED || (result == ReadResult::FAILED && (error == ECONNRESET || error == EPIPE));
+    return closed && resendable_ && reader_.Buffered() == 0;
+}
+
+bool TcpTransport::Resend(const Deadline &deadline) {
+    resendable_ = false;
+    Drop();
+    if (!StartConnect()) {
+        return false;
+    }
+    TakeFrame();
+    return Deliver(deadline);
+}
+
 bool TcpTransport::StartConnect() {
     socket_ = OpenSocket(SOCK_STREAM);
+    armedMs_ = -1;
     if (!socket_.IsOpen()) {
         return DropAndFail(errno, nullptr);
     }
     if (connect(socket_.Fd(), reinterpret_cast<const sockaddr *>(&setup_.peer), sizeof setup_.peer) == 0) {
-        return SendNodeRequest();
+        return Connected();
     }
     if (errno != EINPROGRESS) {
         return DropAndFail(errno, nullptr);
@@ -117,6 +170,14 @@ bool TcpTransport::FinishConnect(const Deadline &deadline) {
     if (error != 0) {
         return DropAndFail(error, nullptr);
     }
+    return Connected();
+}
+
+// The connection is made without waiting; from here on receives wait.
+bool TcpTransport::Connected() {
+    if (!MakeBlocking(socket_.Fd())) {
+        return DropAndFail(errno, nullptr);
+    }
     return SendNodeRequest();
 }
 
@@ -125,7 +186,7 @@ bool TcpTransport::FinishConnect(const Deadline &deadline) {
 bool TcpTransport::SendNodeRequest() {
     uint8_t request[NODE_REQUEST_SIZE];
     PutNodeRequest(request);
-    ssize_t written = send(socket_.Fd(), request, sizeof request, MSG_NOSIGNAL);
+    ssize_t written = send(socket_.Fd(), request, sizeof request, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (written != static_cast<ssize_t>(sizeof request)) {
         return DropAndFail(written < 0 ? errno : EAGAIN, "sending the node address request");
     }
@@ -212,7 +273,7 @@ bool TcpTransport::Flush(const Deadline *deadline) {
         msghdr message{};
         message.msg_iov = parts;
         message.msg_iovlen = 2;
-        ssize_t written = sendmsg(socket_.Fd(), &message, MSG_NOSIGNAL);
+        ssize_t written = sendmsg(socket_.Fd(), &message, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (written > 0) {
             pendingSent_ += static_cast<size_t>(written);
             continue;
@@ -261,41 +322,31 @@ Received TcpTransport::NextFrame(uint8_t *buffer, size_t capacity, const Deadlin
         if (result == ReadResult::TIMED_OUT) {
             return {Arrival::TIMED_OUT, 0};
         }
-        if (result != ReadResult::READ) {
-            DropAfterRead(result, "");
-            return {Arrival::FAILED, 0};
+        if (result == ReadResult::READ) {
+            resendable_ = false;
+            continue;
         }
+        if (ClosedWhileIdle(result, errno)) {
+            if (!Resend(deadline)) {
+                return {Arrival::FAILED, 0};
+            }
+            continue;
+        }
+        DropAfterRead(result, "");
+        return {Arrival::FAILED, 0};
     }
 }
 
 ReadResult TcpTransport::ReadMore(const Deadline &deadline) {
-    for (;;) {
-        uint8_t *space = reader_.Space();
-        ssize_t count = recv(socket_.Fd(), space, reader_.SpaceSize(), 0);
-        if (count > 0) {
-            reader_.Added(static_cast<size_t>(count));
-            return ReadResult::READ;
-        }
-        if (count == 0) {
-            return ReadResult::CLOSED;
-        }
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            return ReadResult::FAILED;
-        }
-        WaitResult wait = WaitFor(socket_.Fd(), POLLIN, deadline);
-        if (wait == WaitResult::TIMED_OUT) {
-            return ReadResult::TIMED_OUT;
-        }
-        if (wait == WaitResult::FAILED) {
-            return ReadResult::FAILED;
-        }
+    ssize_t count = ReceiveBefore(socket_.Fd(), reader_.Space(), reader_.SpaceSize(), 0, deadline, &armedMs_);
+    if (count > 0) {
+        reader_.Added(static_cast<size_t>(count));
+        return ReadResult::READ;
     }
-}
-
-bool TcpTransport::PeerHasClosed() const {
-    uint8_t byte;
-    ssize_t count = recv(socket_.Fd(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    return count == 0 || (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+    if (count == 0) {
+        return ReadResult::CLOSED;
+    }
+    return errno == EAGAIN || errno == EWOULDBLOCK ? ReadResult::TIMED_OUT : ReadResult::FAILED;
 }
 
 void TcpTransport::Drop() {

@@ -1,7 +1,8 @@
 // FINS over UDP: one datagram is one frame. The socket is connected to the
 // controller, so the kernel drops datagrams from other addresses and reports
 // a closed port at once (ECONNREFUSED) instead of letting the wait run out.
-#include <poll.h>
+// It is a blocking socket whose receive time-out bounds the wait: an exchange
+// costs one send and one receive call.
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -22,44 +23,42 @@ class UdpTransport final : public Transport {
         if (!connected_ && !Connect()) {
             return -1;
         }
+        ssize_t sent = SendOnce(frame, length);
         // A refusal left over from an earlier datagram says nothing about
-        // this one; the answer to this one tells.
-        TakeSocketError(socket_.Fd());
-        if (send(socket_.Fd(), frame, length, MSG_NOSIGNAL) != static_cast<ssize_t>(length)) {
-            return FailWithErrno(errno, setup_.label);
+        // this one, and reporting it has cleared it; the answer to this one tells.
+        if (sent < 0 && errno == ECONNREFUSED) {
+            sent = SendOnce(frame, length);
+        }
+        if (sent != static_cast<ssize_t>(length)) {
+            return FailWithErrno(sent < 0 ? errno : EMSGSIZE, setup_.label);
         }
         setup_.counters->sent++;
         return 0;
     }
 
     Received Receive(uint8_t *buffer, size_t capacity, const Deadline &deadline) override {
-        for (;;) {
-            // MSG_TRUNC gives a datagram's real length, so one too long for a
-            // FINS frame is seen and dropped rather than cut short.
-            ssize_t length = recv(socket_.Fd(), buffer, capacity, MSG_TRUNC);
-            if (length >= 0) {
-                if (static_cast<size_t>(length) > capacity) {
-                    setup_.counters->discarded++;
-                    return {Arrival::DISCARDED, 0};
-                }
-                return {Arrival::FRAME, static_cast<size_t>(length)};
+        // MSG_TRUNC gives a datagram's real length, so one too long for a
+        // FINS frame is seen and dropped rather than cut short.
+        ssize_t length = ReceiveBefore(socket_.Fd(), buffer, capacity, MSG_TRUNC, deadline, &armedMs_);
+        if (length >= 0) {
+            if (static_cast<size_t>(length) > capacity) {
+                setup_.counters->discarded++;
+                return {Arrival::DISCARDED, 0};
             }
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                FailWithErrno(errno, setup_.label);
-                return {Arrival::FAILED, 0};
-            }
-            WaitResult wait = WaitFor(socket_.Fd(), POLLIN, deadline);
-            if (wait == WaitResult::TIMED_OUT) {
-                return {Arrival::TIMED_OUT, 0};
-            }
-            if (wait == WaitResult::FAILED) {
-                FailWithErrno(errno, setup_.label);
-                return {Arrival::FAILED, 0};
-            }
+            return {Arrival::FRAME, static_cast<size_t>(length)};
         }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return {Arrival::TIMED_OUT, 0};
+        }
+        FailWithErrno(errno, setup_.label);
+        return {Arrival::FAILED, 0};
     }
 
   private:
+    ssize_t SendOnce(const uint8_t *frame, size_t length) {
+        return send(socket_.Fd(), frame, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
+
     bool Connect() {
         if (connect(socket_.Fd(), reinterpret_cast<const sockaddr *>(&setup_.peer), sizeof setup_.peer) != 0) {
             FailWithErrno(errno, setup_.label);
@@ -72,6 +71,7 @@ class UdpTransport final : public Transport {
     TransportSetup setup_;
     Socket socket_;
     bool connected_ = false;
+    int armedMs_ = -1; // the socket's receive time-out as set last
 };
 
 // Several units may send from the same bound port (one per controller).
@@ -95,7 +95,7 @@ bool BindLocalPort(int fd, uint16_t port, const std::string &label) {
 } // namespace
 
 std::unique_ptr<Transport> MakeUdpTransport(const TransportSetup &setup) {
-    Socket socket = OpenSocket(SOCK_DGRAM);
+    Socket socket = OpenSocket(SOCK_DGRAM, true);
     if (!socket.IsOpen()) {
         FailWithErrno(errno, setup.label);
         return nullptr;

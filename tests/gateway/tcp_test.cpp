@@ -196,6 +196,24 @@ TEST_F(TcpUnitTest, NextSendReconnectsAfterThePeerClosed) {
     EXPECT_EQ(peer.NodeRequests().size(), 2u) << "a fresh node address exchange on the new connection";
 }
 
+// A frame that finds the connection closed before any answer byte came goes
+// once more, on a new connection; a connection made for the frame is not
+// made again.
+TEST_F(TcpUnitTest, ConnectionClosedOnAReusedConnectionIsMadeAgainForTheFrame) {
+    TcpScript script = Controller();
+    script.onFrame = [](const Bytes &frame, size_t index) {
+        return index == 1 ? std::vector<Bytes>{} : AnswerWord(frame, index);
+    };
+    script.closeAfter = [](size_t index) { return index == 1; };
+    TcpPeer peer(script);
+    GwUnitHandle unit = OpenTo(peer);
+    ExpectWord(unit);
+    ExpectWord(unit);
+    EXPECT_EQ(peer.Connections(), 2u);
+    EXPECT_EQ(peer.Frames().size(), 3u) << "the frame the peer closed on went again";
+    EXPECT_EQ(Counters(unit).sent, 3u);
+}
+
 TEST_F(TcpUnitTest, PeerClosingBeforeTheAnswerFailsTheAttemptOnly) {
     TcpScript script = FirstAnsweredWith({});
     script.closeAfter = [](size_t index) { return index == 0; };

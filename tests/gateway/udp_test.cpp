@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "tests/gateway/gateway_fixture.h"
 
@@ -134,6 +135,22 @@ TEST_F(UdpTest, ClosedPortIsRefusedAtOnce) {
     EXPECT_EQ(got.error, ECONNREFUSED);
     EXPECT_NE(got.errorText.find("unit 0.1.0 (127.0.0.1:"), std::string::npos) << got.errorText;
     EXPECT_NE(got.errorText.find(" udp): connection refused"), std::string::npos) << got.errorText;
+}
+
+// The refusal of a datagram whose answer nobody waited for is no failure of
+// the next send.
+TEST_F(UdpTest, EarlierRefusalDoesNotFailTheNextSend) {
+    UseRoutes(UdpRoute("0.1", FreePort(SOCK_DGRAM)));
+    GwUnitHandle unit = Open("0.1.0");
+    uint8_t header[20];
+    ASSERT_EQ(GwComposeHeader(header, 0, TO_0_1_0.data(), -1), 0);
+    ASSERT_EQ(GwSend(unit, header, READ_DM100.data(), static_cast<int32_t>(READ_DM100.size())),
+              static_cast<int32_t>(READ_DM100.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the refusal comes back meanwhile
+    EXPECT_EQ(GwSend(unit, header, READ_DM100.data(), static_cast<int32_t>(READ_DM100.size())),
+              static_cast<int32_t>(READ_DM100.size()))
+        << GwLastErrorText();
+    EXPECT_EQ(Counters(unit).sent, 2u);
 }
 
 TEST_F(UdpTest, AnswerLongerThanTheBufferIsRefusedWithoutWritingPastIt) {
