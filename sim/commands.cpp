@@ -71,6 +71,14 @@ uint16_t MemoryAreaRead(NodeMemory &node, const uint8_t *params, size_t length, 
     if (!reply.Fits(size_t{range.count} * size)) {
         return END_RESPONSE_TOO_LONG;
     }
+    // Word areas are a plain run of the region: copied without a lookup a word.
+    if (range.area->kind == AreaKind::Word) {
+        const uint16_t *words = node.Region(range.area->region).data() + range.first;
+        for (uint32_t i = 0; i < range.count; ++i) {
+            reply.Word(words[i]);
+        }
+        return END_NORMAL;
+    }
     for (uint32_t i = 0; i < range.count; ++i) {
         const uint16_t value = ReadElement(node, *range.area, range.first + i);
         size == 2 ? reply.Word(value) : reply.Byte(static_cast<uint8_t>(value));

@@ -50,7 +50,8 @@ constexpr size_t kMaxSockets = 128;      // connections held at once
 constexpr size_t kMaxClients = 64;       // of them, clients past the handshake
 constexpr size_t kMaxBacklog = 4u << 20; // unsent answers before a client counts as gone
 constexpr size_t kUdpBuffer = 4096;      // anything longer than a frame reads as too long
-constexpr int kUdpBurst = 64;
+constexpr int kUdpBatch = 16;            // datagrams one receive call takes
+constexpr int kUdpBatches = 4;           // batches served before the loop looks at other sockets
 
 // Where an answer goes: a UDP peer, or a FINS/TCP connection by id.
 struct Peer {
@@ -268,19 +269,31 @@ class Server::Loop {
 
     // ---- UDP
 
+    // One call takes all the datagrams waiting, up to a batch, so a lone
+    // request costs one receive; the level-triggered loop comes back for more.
     void ReadUdp() {
-        for (int i = 0; i < kUdpBurst; ++i) {
-            Peer peer;
-            peer.addressLength = sizeof peer.address;
-            const ssize_t got = ::recvfrom(udp_.Get(), datagram_, sizeof datagram_, MSG_TRUNC,
-                                           reinterpret_cast<sockaddr *>(&peer.address), &peer.addressLength);
-            if (got < 0) {
+        for (int batch = 0; batch < kUdpBatches; ++batch) {
+            Peer peers[kUdpBatch];
+            iovec parts[kUdpBatch];
+            mmsghdr messages[kUdpBatch] = {};
+            for (int i = 0; i < kUdpBatch; ++i) {
+                parts[i] = {datagrams_[i], kUdpBuffer};
+                messages[i].msg_hdr.msg_name = &peers[i].address;
+                messages[i].msg_hdr.msg_namelen = sizeof peers[i].address;
+                messages[i].msg_hdr.msg_iov = &parts[i];
+                messages[i].msg_hdr.msg_iovlen = 1;
+            }
+            // MSG_TRUNC makes each length the datagram's own, even when cut.
+            const int count = ::recvmmsg(udp_.Get(), messages, kUdpBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
+            for (int i = 0; i < count; ++i) {
+                peers[i].addressLength = messages[i].msg_hdr.msg_namelen;
+                // A datagram cut at the buffer is longer than any frame and still reads as too long.
+                const size_t length = messages[i].msg_len < kUdpBuffer ? messages[i].msg_len : kUdpBuffer;
+                ServeFrame(peers[i], datagrams_[i], length);
+            }
+            if (count < kUdpBatch) {
                 return;
             }
-            // A datagram cut at the buffer is longer than any frame and still reads as too long.
-            const size_t length =
-                static_cast<size_t>(got) < sizeof datagram_ ? static_cast<size_t>(got) : sizeof datagram_;
-            ServeFrame(peer, datagram_, length);
         }
     }
 
@@ -329,8 +342,14 @@ class Server::Loop {
             if (got < 0) {
                 return;
             }
+            const bool drained = static_cast<size_t>(got) < connection.in.size() - connection.inLength;
             connection.inLength += static_cast<size_t>(got);
             TakeMessages(id, connection);
+            // Less than there was room for: nothing more is waiting now, and
+            // the level-triggered loop reports whatever comes next.
+            if (drained) {
+                return;
+            }
         }
     }
 
@@ -482,7 +501,7 @@ class Server::Loop {
     uint64_t nextId_ = kFirstConnectionId;
     size_t clients_ = 0;
     std::deque<Pending> pending_;
-    uint8_t datagram_[kUdpBuffer];
+    uint8_t datagrams_[kUdpBatch][kUdpBuffer];
     uint8_t answer_[kMaxFrame];
     uint8_t spoilt_[kMaxFrame];
     uint8_t envelope_[kTcpHeaderBytes + kMaxFrame];
