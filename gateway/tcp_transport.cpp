@@ -338,7 +338,10 @@ Received TcpTransport::NextFrame(uint8_t *buffer, size_t capacity, const Deadlin
 }
 
 ReadResult TcpTransport::ReadMore(const Deadline &deadline) {
-    ssize_t count = ReceiveBefore(socket_.Fd(), reader_.Space(), reader_.SpaceSize(), 0, deadline, &armedMs_);
+    // Space() makes room first, so the size must be asked after it: a full
+    // buffer would otherwise read nothing and look like a closed connection.
+    uint8_t *space = reader_.Space();
+    ssize_t count = ReceiveBefore(socket_.Fd(), space, reader_.SpaceSize(), 0, deadline, &armedMs_);
     if (count > 0) {
         reader_.Added(static_cast<size_t>(count));
         return ReadResult::READ;
