@@ -30,7 +30,9 @@ constexpr uint8_t ASSIGNED_NODE = 0x23;
 constexpr size_t SID = 9;
 
 enum class Link { Udp, Tcp };
-const char *NameOf(Link link) { return link == Link::Udp ? "udp" : "tcp"; }
+const char *NameOf(Link link) {
+    return link == Link::Udp ? "udp" : "tcp";
+}
 
 using Answers = std::function<std::vector<Bytes>(const Bytes &frame)>;
 
@@ -119,7 +121,7 @@ struct Forgery {
 };
 
 const Forgery FORGERIES[] = {
-    {"earlier service id", SID, -1}, {"later service id", SID, +1},  {"source network", 6, +1},
+    {"earlier service id", SID, -1}, {"later service id", SID, +1}, {"source network", 6, +1},
     {"source node", 7, +1},          {"source unit", 8, +0x10},
 };
 
@@ -135,7 +137,8 @@ TEST_F(HostilePeers, ForgedServiceIdOrSourceIsNeverTheAnswer) {
     for (Link link : {Link::Udp, Link::Tcp}) {
         for (const Forgery &forgery : FORGERIES) {
             for (bool answeredAfter : {false, true}) {
-                SCOPED_TRACE(std::string(NameOf(link)) + ", " + forgery.name + (answeredAfter ? ", then the answer" : ""));
+                SCOPED_TRACE(std::string(NameOf(link)) + ", " + forgery.name +
+                             (answeredAfter ? ", then the answer" : ""));
                 GwUnitHandle unit = OpenToPeer(link, [&forgery, answeredAfter](const Bytes &request) {
                     std::vector<Bytes> answers{Forged(request, forgery)};
                     if (answeredAfter) {
@@ -306,7 +309,8 @@ TEST_F(HostilePeers, EndlessFloodOfStraysEndsAtTheTimeOut) {
     for (Link link : {Link::Udp, Link::Tcp}) {
         SCOPED_TRACE(NameOf(link));
         StrayFlood flood(link);
-        GwUnitHandle unit = OpenUnit010(link == Link::Udp ? UdpRoute("0.1", flood.Port()) : TcpRoute("0.1", flood.Port()));
+        GwUnitHandle unit =
+            OpenUnit010(link == Link::Udp ? UdpRoute("0.1", flood.Port()) : TcpRoute("0.1", flood.Port()));
         Outcome outcome = Exchange(unit);
         ExpectGaveUp(outcome);
         GwCounters counters = Counters(unit);
